@@ -1,0 +1,381 @@
+// morvik: convert and detect Japanese encodings on the command line, in streams.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/stream_convert.h"
+#include "morvik/morvik.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#ifndef MORVIK_COMMAND_VERSION
+#define MORVIK_COMMAND_VERSION "unknown"
+#endif
+
+namespace {
+
+using morvik_cli::stream_outcome;
+
+struct encoding_name {
+  std::string_view name;
+  morvik::encoding_id id;
+  std::vector<std::string_view> aliases;
+};
+
+const std::vector<encoding_name>& encoding_names() {
+  static const std::vector<encoding_name> names = {
+      {"Shift_JIS", morvik::sjis, {"SJIS", "CP932", "Windows-31J"}},
+      {"EUC-JP", morvik::euc, {"EUCJP"}},
+      {"JIS", morvik::jis, {}},
+      {"ISO-2022-JP", morvik::iso2022jp, {}},
+      {"UTF-8", morvik::utf8, {"UTF8"}},
+      {"UTF-16BE", morvik::utf16be, {}},
+      {"UTF-16LE", morvik::unicode, {"UNICODE"}},
+      {"ANSI", morvik::ansi, {"ASCII"}},
+  };
+  return names;
+}
+
+bool same_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+const encoding_name* find_encoding(std::string_view name) {
+  for (const encoding_name& entry : encoding_names()) {
+    if (same_name(name, entry.name)) return &entry;
+    for (std::string_view alias : entry.aliases) {
+      if (same_name(name, alias)) return &entry;
+    }
+  }
+  return nullptr;
+}
+
+// Analysis can also name encodings that the command does not convert.
+std::string_view detected_name(morvik::encoding_id id) {
+  for (const encoding_name& entry : encoding_names()) {
+    if (entry.id == id) return entry.name;
+  }
+  if (id == morvik::utf32be) return "UTF-32BE";
+  if (id == morvik::utf32le) return "UTF-32LE";
+  return "unknown";
+}
+
+constexpr std::string_view usage_text =
+    "usage: morvik --from ENC --to ENC [--bom] [FILE...]\n"
+    "       morvik --detect [FILE...]\n"
+    "       morvik --list | --help | --version\n";
+
+constexpr std::string_view help_text =
+    "Converts Japanese text between encodings, or names the encoding of a text.\n"
+    "Reads the FILEs in turn (standard input when none is given, or for \"-\") and\n"
+    "writes to standard output.\n"
+    "\n"
+    "  -f, --from ENC   source encoding, or \"auto\" to detect it from the first\n"
+    "                   8192 bytes of each input (the default)\n"
+    "  -t, --to ENC     target encoding\n"
+    "      --bom        write a UTF-8/UTF-16 signature when converting to them,\n"
+    "                   drop signatures when reading them\n"
+    "  -d, --detect     print the detected encoding (\"FILE: NAME\" for several files)\n"
+    "  -l, --list       list the encodings and their aliases\n"
+    "  -h, --help       show this help\n"
+    "  -V, --version    show the version\n"
+    "\n"
+    "Names are case-insensitive. Exit status: 0 on success, 1 when a file could not\n"
+    "be read or the output could not be written, 2 for a usage error.\n";
+
+constexpr int exit_trouble = 1;
+constexpr int exit_usage = 2;
+
+struct options {
+  bool help = false;
+  bool version = false;
+  bool list = false;
+  bool detect = false;
+  bool with_signatures = false;
+  std::string from = "auto";
+  bool from_given = false;
+  std::string to;
+  bool to_given = false;
+  std::size_t block_size = morvik_cli::default_block_size;
+  std::vector<std::string> files;
+};
+
+void say(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+void say_error(std::string_view subject, int error_number) {
+  std::string line = "morvik: ";
+  line.append(subject);
+  line.append(": ");
+  line.append(std::strerror(error_number));
+  line.push_back('\n');
+  say(line);
+}
+
+int usage_error(std::string_view why) {
+  std::string line = "morvik: ";
+  line.append(why);
+  line.push_back('\n');
+  say(line);
+  say(usage_text);
+  return exit_usage;
+}
+
+bool parse_block_size(const std::string& text, std::size_t& size) {
+  if (text.empty() || text.size() > 9) return false;
+  std::size_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<std::size_t>(c - '0');
+  }
+  if (value == 0) return false;
+  size = value;
+  return true;
+}
+
+// Returns -1 when parsing succeeded, otherwise the exit status.
+int parse_arguments(int argc, char** argv, options& parsed) {
+  bool only_files = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (only_files || argument == "-" || argument.empty() || argument[0] != '-') {
+      parsed.files.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      only_files = true;
+      continue;
+    }
+    // Options with a value take it as the next argument or after '='.
+    std::string name = argument;
+    std::string value;
+    bool has_value = false;
+    const std::size_t equals = argument.find('=');
+    if (argument.rfind("--", 0) == 0 && equals != std::string::npos) {
+      name = argument.substr(0, equals);
+      value = argument.substr(equals + 1);
+      has_value = true;
+    }
+    auto take_value = [&](std::string& target) {
+      if (!has_value) {
+        if (i + 1 >= argc) return false;
+        value = argv[++i];
+      }
+      target = value;
+      return true;
+    };
+    auto no_value = [&]() { return !has_value; };
+
+    bool known = true;
+    bool ok = true;
+    if (name == "-f" || name == "--from") {
+      ok = take_value(parsed.from);
+      parsed.from_given = true;
+    } else if (name == "-t" || name == "--to") {
+      ok = take_value(parsed.to);
+      parsed.to_given = true;
+    } else if (name == "--bom") {
+      ok = no_value();
+      parsed.with_signatures = true;
+    } else if (name == "-d" || name == "--detect") {
+      ok = no_value();
+      parsed.detect = true;
+    } else if (name == "-l" || name == "--list") {
+      ok = no_value();
+      parsed.list = true;
+    } else if (name == "-h" || name == "--help") {
+      ok = no_value();
+      parsed.help = true;
+    } else if (name == "-V" || name == "--version") {
+      ok = no_value();
+      parsed.version = true;
+    } else if (name == "--block-size") {  // for tests: tiny blocks split every character
+      std::string text;
+      ok = take_value(text) && parse_block_size(text, parsed.block_size);
+      if (!ok) return usage_error("invalid block size");
+    } else {
+      known = false;
+    }
+    if (!known) return usage_error("unknown option '" + argument + "'");
+    if (!ok) {
+      return usage_error(has_value ? "option '" + name + "' takes no value"
+                                   : "option '" + name + "' needs a value");
+    }
+  }
+  return -1;
+}
+
+struct input {
+  std::string name;  // as given; "-" for standard input
+  int fd = -1;
+  bool owned = false;
+};
+
+bool open_input(const std::string& name, input& opened) {
+  opened.name = name;
+  if (name == "-") {
+    opened.fd = 0;
+    opened.owned = false;
+    return true;
+  }
+#ifdef _WIN32
+  opened.fd = _open(name.c_str(), _O_RDONLY | _O_BINARY);
+#else
+  opened.fd = ::open(name.c_str(), O_RDONLY);
+#endif
+  opened.owned = true;
+  return opened.fd >= 0;
+}
+
+void close_input(input& opened) {
+  if (opened.owned && opened.fd >= 0) {
+#ifdef _WIN32
+    _close(opened.fd);
+#else
+    ::close(opened.fd);
+#endif
+  }
+  opened.fd = -1;
+}
+
+int write_or_fail(const morvik_cli::byte_writer& write, std::string_view text) {
+  if (write(text)) return 0;
+  say_error("write error", errno);
+  return exit_trouble;
+}
+
+int list_encodings(const morvik_cli::byte_writer& write) {
+  std::string text;
+  for (const encoding_name& entry : encoding_names()) {
+    std::string line(entry.name);
+    if (!entry.aliases.empty()) {
+      line.resize(14, ' ');
+      for (std::size_t i = 0; i < entry.aliases.size(); ++i) {
+        if (i != 0) line.append(", ");
+        line.append(entry.aliases[i]);
+      }
+    }
+    text.append(line).push_back('\n');
+  }
+  text.append("auto          (--from only: detect the source)\n");
+  return write_or_fail(write, text);
+}
+
+int run_detect(const options& parsed, const morvik_cli::byte_writer& write) {
+  int status = 0;
+  const bool several = parsed.files.size() > 1;
+  for (const std::string& name : parsed.files) {
+    input in;
+    if (!open_input(name, in)) {
+      say_error(name, errno);
+      status = exit_trouble;
+      continue;
+    }
+    const morvik_cli::stream_result result =
+        morvik_cli::detect_stream(morvik_cli::fd_reader(in.fd), parsed.block_size);
+    const int read_errno = result.error_number;
+    close_input(in);
+    if (result.outcome != stream_outcome::done) {
+      say_error(name, read_errno);
+      status = exit_trouble;
+      continue;
+    }
+    std::string line = several ? name + ": " : std::string();
+    line.append(detected_name(result.source)).push_back('\n');
+    if (write_or_fail(write, line) != 0) return exit_trouble;
+  }
+  return status;
+}
+
+int run_convert(const options& parsed, const morvik_cli::byte_writer& write) {
+  morvik_cli::conversion how;
+  how.with_signatures = parsed.with_signatures;
+  how.block_size = parsed.block_size;
+  // Both names are checked before anything is read.
+  if (same_name(parsed.from, "auto")) {
+    how.detect_from = true;
+  } else if (const encoding_name* from = find_encoding(parsed.from)) {
+    how.from = from->id;
+  } else {
+    say("morvik: unknown encoding '" + parsed.from + "' (see --list)\n");
+    return exit_usage;
+  }
+  if (const encoding_name* to = find_encoding(parsed.to)) {
+    how.to = to->id;
+  } else {
+    say("morvik: unknown encoding '" + parsed.to + "' (see --list)\n");
+    return exit_usage;
+  }
+
+  int status = 0;
+  for (const std::string& name : parsed.files) {
+    input in;
+    if (!open_input(name, in)) {
+      say_error(name, errno);
+      status = exit_trouble;
+      continue;
+    }
+    const morvik_cli::stream_result result =
+        morvik_cli::convert_stream(morvik_cli::fd_reader(in.fd), write, how);
+    close_input(in);
+    if (result.outcome == stream_outcome::write_failed) {
+      say_error("write error", result.error_number);
+      return exit_trouble;
+    }
+    if (result.outcome == stream_outcome::read_failed) {
+      say_error(name, result.error_number);
+      status = exit_trouble;
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+#else
+  // A closed pipe must show up as a write error, not end the process silently.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+  options parsed;
+  const int parse_status = parse_arguments(argc, argv, parsed);
+  if (parse_status >= 0) return parse_status;
+
+  const morvik_cli::byte_writer write = morvik_cli::fd_writer(1);
+  if (parsed.help) return write_or_fail(write, std::string(usage_text) + "\n" + std::string(help_text));
+  if (parsed.version) return write_or_fail(write, "morvik " MORVIK_COMMAND_VERSION "\n");
+  if (parsed.list) return list_encodings(write);
+
+  if (parsed.detect && (parsed.to_given || parsed.from_given)) {
+    return usage_error("--detect takes no --from or --to");
+  }
+  if (parsed.detect && parsed.with_signatures) return usage_error("--detect takes no --bom");
+  if (!parsed.detect && !parsed.to_given) return usage_error("no target encoding (--to)");
+  if (parsed.files.empty()) parsed.files.push_back("-");
+
+  morvik::initialize_library();
+  return parsed.detect ? run_detect(parsed, write) : run_convert(parsed, write);
+}
