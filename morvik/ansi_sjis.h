@@ -1,0 +1,167 @@
+#pragma once
+// 7-bit ASCII and Shift_JIS with the CP932 repertoire.
+//
+// Shift_JIS bytes: 81-9F and E0-FC lead a two-byte character whose second byte is 40-FC
+// except 7F; A1-DF are half-width katakana; every other byte is the character of its value
+// (5C and 7E stay ASCII). F0-F9 is the user-defined area: no JIS X 0208 form exists for it.
+// FA-FC are the IBM extensions, which reach EUC-JP/JIS only through `ibm_ext_to_euc`.
+//
+// Shift_JIS (s1, s2) -> JIS X 0208 (j1, j2), for s1 in 81-9F or E0-EF and a valid s2:
+//   j1 = 2 * (s1 - (s1 < 0xA0 ? 0x70 : 0xB0)) - (s2 < 0x9F ? 1 : 0)
+//   j2 = s2 < 0x9F ? s2 - (s2 < 0x80 ? 0x1F : 0x20) : s2 - 0x7E
+// Invariant: j1 and j2 lie in 21-7E (the 7F gap in s2 is skipped); EUC-JP is j1|0x80, j2|0x80.
+#include <cstddef>
+#include <cstdint>
+
+#include "morvik/code_table.h"
+#include "morvik/engine.h"
+
+namespace morvik {
+
+inline unsigned byte_value(char unit) { return static_cast<unsigned char>(unit); }
+
+inline bool is_sjis_second_byte(unsigned byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
+inline bool is_half_width_katakana(unsigned byte) { return byte >= 0xA1 && byte <= 0xDF; }
+inline bool is_sjis_user_defined(unsigned lead_byte) { return lead_byte >= 0xF0 && lead_byte <= 0xF9; }
+
+// JIS X 0208 row and cell of a Shift_JIS code, both in 21-7E, as j1 << 8 | j2.
+inline std::uint32_t sjis_to_jisx0208(unsigned lead_byte, unsigned trail_byte) {
+  unsigned row = 2 * (lead_byte < 0xA0 ? lead_byte - 0x70 : lead_byte - 0xB0);
+  unsigned cell;
+  if (trail_byte < 0x9F) {
+    row -= 1;
+    cell = trail_byte < 0x80 ? trail_byte - 0x1F : trail_byte - 0x20;
+  } else {
+    cell = trail_byte - 0x7E;
+  }
+  return row << 8 | cell;
+}
+
+// A lead byte alone at the end waits for its second byte.
+inline bool sjis_can_start(const char* text, std::size_t pos, std::size_t n) {
+  return !(n - pos == 1 && is_sjis_lead_byte(byte_value(text[pos])));
+}
+
+class ansi_to_unicode_engine final
+    : public chunked_engine<ansi_to_unicode_engine, char, char16_t> {
+ public:
+  bool can_start(const char*, std::size_t, std::size_t) const { return true; }
+  step_result step(const char* text, std::size_t& pos, std::size_t, chunk_buffer<char16_t>& buffer) {
+    unsigned b = byte_value(text[pos++]);
+    if (b < 0x80) {
+      buffer.put(static_cast<char16_t>(b));
+    } else {
+      append_token(buffer, replacement_token());
+    }
+    return step_result::converted;
+  }
+};
+
+class unicode_to_ansi_engine final
+    : public chunked_engine<unicode_to_ansi_engine, char16_t, char> {
+ public:
+  bool can_start(const char16_t*, std::size_t, std::size_t) const { return true; }
+  step_result step(const char16_t* text, std::size_t& pos, std::size_t, chunk_buffer<char>& buffer) {
+    char16_t u = text[pos++];
+    if (u < 0x80) {
+      buffer.put(static_cast<char>(u));
+    } else {
+      append_token(buffer, replacement_token());
+    }
+    return step_result::converted;
+  }
+};
+
+class sjis_to_unicode_engine final
+    : public chunked_engine<sjis_to_unicode_engine, char, char16_t> {
+ public:
+  bool can_start(const char* text, std::size_t pos, std::size_t n) const {
+    return sjis_can_start(text, pos, n);
+  }
+  step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
+    unsigned b = byte_value(text[pos]);
+    if (is_sjis_lead_byte(b)) {
+      if (pos + 1 == n) return step_result::end_chunk;
+      unsigned t = byte_value(text[pos + 1]);
+      if (is_sjis_second_byte(t)) {
+        if (std::uint32_t unit = sjis_to_unicode.lookup(static_cast<std::int32_t>(b << 8 | t))) {
+          buffer.put(static_cast<char16_t>(unit));
+          pos += 2;
+          return step_result::converted;
+        }
+      }
+      // The second byte is read afresh: it may be ASCII or start the next character.
+      append_token(buffer, replacement_token());
+      pos += 1;
+      return step_result::converted;
+    }
+    if (is_half_width_katakana(b)) {
+      buffer.put(static_cast<char16_t>(sjis_to_unicode.lookup(static_cast<std::int32_t>(b))));
+    } else {
+      buffer.put(static_cast<char16_t>(b));
+    }
+    pos += 1;
+    return step_result::converted;
+  }
+};
+
+class unicode_to_sjis_engine final
+    : public chunked_engine<unicode_to_sjis_engine, char16_t, char> {
+ public:
+  bool can_start(const char16_t*, std::size_t, std::size_t) const { return true; }
+  step_result step(const char16_t* text, std::size_t& pos, std::size_t, chunk_buffer<char>& buffer) {
+    char16_t u = text[pos++];
+    if (u < 0x80) {
+      buffer.put(static_cast<char>(u));
+      return step_result::converted;
+    }
+    std::uint32_t code = unicode_to_sjis.lookup(u);
+    if (code == 0) {
+      append_token(buffer, replacement_token());
+    } else if (code < 0x100) {
+      buffer.put(static_cast<char>(code));
+    } else {
+      buffer.put(static_cast<char>(code >> 8), static_cast<char>(code & 0xFF));
+    }
+    return step_result::converted;
+  }
+};
+
+class sjis_to_euc_engine final : public chunked_engine<sjis_to_euc_engine, char, char> {
+ public:
+  bool can_start(const char* text, std::size_t pos, std::size_t n) const {
+    return sjis_can_start(text, pos, n);
+  }
+  step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    unsigned b = byte_value(text[pos]);
+    if (is_sjis_lead_byte(b)) {
+      if (pos + 1 == n) return step_result::end_chunk;
+      unsigned t = byte_value(text[pos + 1]);
+      std::uint32_t euc_code = 0;
+      if (!is_sjis_second_byte(t) || is_sjis_user_defined(b)) {
+        // User-defined codes have no EUC-JP form; "?" here agrees with the Unicode path.
+      } else if (b < 0xFA) {
+        euc_code = sjis_to_jisx0208(b, t) | 0x8080;
+      } else {
+        euc_code = ibm_ext_to_euc.lookup(static_cast<std::int32_t>(b << 8 | t));
+      }
+      if (euc_code == 0) {
+        append_token(buffer, replacement_token());
+        pos += 1;
+      } else {
+        buffer.put(static_cast<char>(euc_code >> 8), static_cast<char>(euc_code & 0xFF));
+        pos += 2;
+      }
+      return step_result::converted;
+    }
+    if (is_half_width_katakana(b)) {
+      buffer.put('\x8E', static_cast<char>(b));
+    } else {
+      buffer.put(static_cast<char>(b));
+    }
+    pos += 1;
+    return step_result::converted;
+  }
+};
+
+}  // namespace morvik

@@ -1,0 +1,430 @@
+#pragma once
+// 7-bit JIS and ISO-2022-JP.
+//
+// Escape sequences and shift controls select what the following bytes mean:
+//   ESC ( B  (1B 28 42)     jis_A   ASCII, one byte per character; SI (0F) too when reading
+//   ESC $ B  (1B 24 42)     jis_K2  JIS X 0208, two bytes 21-7E
+//   ESC ( I  (1B 28 49)     jis_K1  JIS X 0201 katakana, one byte 21-5F
+//   ESC $ ( D (1B 24 28 44) jis_X   JIS X 0212, two bytes
+//   SO (0E)                 jis_S   katakana, like jis_K1 (reading only)
+// JIS (j1, j2) is EUC-JP (j1|0x80, j2|0x80); JIS X 0212 in EUC-JP adds the prefix 8F; katakana
+// byte k is EUC-JP 8E (k+0x80). Writers announce each run once with its escape sequence and
+// return to ASCII at the end of the text; they never write SO or SI. ISO-2022-JP has no
+// katakana set: half-width katakana become full-width JIS X 0208, a sound mark that follows
+// merging into the voiced or semi-voiced kana.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "morvik/ansi_sjis.h"
+#include "morvik/code_table.h"
+#include "morvik/engine.h"
+#include "morvik/euc.h"
+
+namespace morvik {
+
+enum jis_state : std::int32_t { jis_A = 0, jis_K2 = 1, jis_K1 = 2, jis_X = 3, jis_S = 4 };
+
+inline constexpr char escape_byte = '\x1B';
+inline constexpr char shift_out_byte = '\x0E';
+inline constexpr char shift_in_byte = '\x0F';
+
+inline std::string_view escape_sequence(std::int32_t state) {
+  switch (state) {
+    case jis_K2: return escape_jisx0208;
+    case jis_K1: return escape_katakana;
+    case jis_X: return escape_jisx0212;
+    default: return escape_ascii;
+  }
+}
+
+// Full-width JIS X 0208 code of each JIS X 0201 katakana byte 21-5F, indexed by byte - 0x21.
+inline constexpr std::uint16_t kana_to_jisx0208[63] = {
+    0x2123, 0x2156, 0x2157, 0x2122, 0x2126, 0x2572, 0x2521, 0x2523,  // 21
+    0x2525, 0x2527, 0x2529, 0x2563, 0x2565, 0x2567, 0x2543, 0x213C,  // 29
+    0x2522, 0x2524, 0x2526, 0x2528, 0x252A, 0x252B, 0x252D, 0x252F,  // 31
+    0x2531, 0x2533, 0x2535, 0x2537, 0x2539, 0x253B, 0x253D, 0x253F,  // 39
+    0x2541, 0x2544, 0x2546, 0x2548, 0x254A, 0x254B, 0x254C, 0x254D,  // 41
+    0x254E, 0x254F, 0x2552, 0x2555, 0x2558, 0x255B, 0x255E, 0x255F,  // 49
+    0x2560, 0x2561, 0x2562, 0x2564, 0x2566, 0x2568, 0x2569, 0x256A,  // 51
+    0x256B, 0x256C, 0x256D, 0x256F, 0x2573, 0x212B, 0x212C,          // 59
+};
+
+struct kana_pair {
+  std::uint8_t kana;
+  std::uint16_t code;
+};
+
+// The katakana maps are constant data indexed by byte - 0x21 (0 = no entry), so no thread can
+// ever see them half filled.
+using kana_map = std::array<std::uint16_t, 64>;
+
+template <std::size_t N>
+constexpr kana_map make_kana_map(const kana_pair (&pairs)[N]) {
+  kana_map map{};
+  for (const kana_pair& pair : pairs) map[pair.kana - 0x21] = pair.code;
+  return map;
+}
+
+inline constexpr kana_pair voiced_kana_pairs[21] = {
+    {0x33, 0x2574}, {0x36, 0x252C}, {0x37, 0x252E}, {0x38, 0x2530}, {0x39, 0x2532},
+    {0x3A, 0x2534}, {0x3B, 0x2536}, {0x3C, 0x2538}, {0x3D, 0x253A}, {0x3E, 0x253C},
+    {0x3F, 0x253E}, {0x40, 0x2540}, {0x41, 0x2542}, {0x42, 0x2545}, {0x43, 0x2547},
+    {0x44, 0x2549}, {0x4A, 0x2550}, {0x4B, 0x2553}, {0x4C, 0x2556}, {0x4D, 0x2559},
+    {0x4E, 0x255C},
+};
+inline constexpr kana_pair semi_voiced_kana_pairs[5] = {
+    {0x4A, 0x2551}, {0x4B, 0x2554}, {0x4C, 0x2557}, {0x4D, 0x255A}, {0x4E, 0x255D},
+};
+inline constexpr kana_map voiced_kana = make_kana_map(voiced_kana_pairs);
+inline constexpr kana_map semi_voiced_kana = make_kana_map(semi_voiced_kana_pairs);
+
+inline bool is_jis_kana_byte(unsigned byte) { return byte >= 0x21 && byte <= 0x5F; }
+
+inline constexpr unsigned voiced_sound_mark = 0x5E;
+inline constexpr unsigned semi_voiced_sound_mark = 0x5F;
+
+// Shared by the engines that write JIS: `status` is the character set of the output, and a
+// step that needs another one asks the chunk loop for a switch.
+template <class Derived>
+class jis_writer : public chunked_engine<Derived, char, char> {
+ public:
+  using base = chunked_engine<Derived, char, char>;
+
+  void switch_state(std::string& output) {
+    output.append(escape_sequence(requested_));
+    status = requested_;
+  }
+
+  void flush() override {
+    if (status != jis_A) {
+      this->output.append(escape_ascii);
+      status = jis_A;
+    }
+    base::flush();
+  }
+
+  void clear() override {
+    base::clear();
+    status = jis_A;
+    requested_ = jis_A;
+  }
+
+  std::int32_t status = jis_A;
+
+ protected:
+  bool needs_switch(jis_state wanted) {
+    if (status == wanted) return false;
+    requested_ = wanted;
+    return true;
+  }
+
+ private:
+  jis_state requested_ = jis_A;
+};
+
+class sjis_to_jis_engine final : public jis_writer<sjis_to_jis_engine> {
+ public:
+  bool can_start(const char* text, std::size_t pos, std::size_t n) const {
+    return sjis_can_start(text, pos, n);
+  }
+  step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    unsigned b = byte_value(text[pos]);
+    if (is_sjis_lead_byte(b)) {
+      if (pos + 1 == n) return step_result::end_chunk;
+      unsigned t = byte_value(text[pos + 1]);
+      std::uint32_t jis_code = 0;
+      if (!is_sjis_second_byte(t) || is_sjis_user_defined(b)) {
+        // Invalid, or user-defined (no JIS form): "?" as the Unicode path writes.
+      } else if (b < 0xFA) {
+        jis_code = sjis_to_jisx0208(b, t);
+      } else {
+        jis_code = ibm_ext_to_euc.lookup(static_cast<std::int32_t>(b << 8 | t)) & 0x7F7F;
+      }
+      if (jis_code != 0) {
+        if (needs_switch(jis_K2)) return step_result::switch_state;
+        buffer.put(static_cast<char>(jis_code >> 8), static_cast<char>(jis_code & 0xFF));
+        pos += 2;
+        return step_result::converted;
+      }
+      if (needs_switch(jis_A)) return step_result::switch_state;
+      append_token(buffer, replacement_token());
+      pos += 1;
+      return step_result::converted;
+    }
+    if (is_half_width_katakana(b)) {
+      if (needs_switch(jis_K1)) return step_result::switch_state;
+      buffer.put(static_cast<char>(b - 0x80));
+    } else {
+      if (needs_switch(jis_A)) return step_result::switch_state;
+      buffer.put(static_cast<char>(b));
+    }
+    pos += 1;
+    return step_result::converted;
+  }
+};
+
+class euc_to_jis_engine final : public jis_writer<euc_to_jis_engine> {
+ public:
+  bool can_start(const char* text, std::size_t pos, std::size_t n) const {
+    return euc_can_start(text, pos, n);
+  }
+  step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    unsigned b = byte_value(text[pos]);
+    if (is_euc_lead_byte(b)) {
+      if (pos + 1 == n) return step_result::end_chunk;
+      unsigned t = byte_value(text[pos + 1]);
+      if (b == 0x8E && is_half_width_katakana(t)) {
+        if (needs_switch(jis_K1)) return step_result::switch_state;
+        buffer.put(static_cast<char>(t - 0x80));
+        pos += 2;
+        return step_result::converted;
+      }
+      // 8E before anything but katakana is invalid: its 7-bit form would be SO.
+      if (b != 0x8E && t >= 0x80) {
+        if (needs_switch(jis_K2)) return step_result::switch_state;
+        buffer.put(static_cast<char>(b & 0x7F), static_cast<char>(t & 0x7F));
+        pos += 2;
+        return step_result::converted;
+      }
+      return invalid(pos, buffer);
+    }
+    if (is_euc_aux_lead_byte(b)) {
+      if (n - pos < 3) return step_result::end_chunk;
+      unsigned c = byte_value(text[pos + 1]);
+      unsigned d = byte_value(text[pos + 2]);
+      if (c < 0x80 || d < 0x80) return invalid(pos, buffer);  // the ASCII after it survives
+      if (needs_switch(jis_X)) return step_result::switch_state;
+      buffer.put(static_cast<char>(c & 0x7F), static_cast<char>(d & 0x7F));
+      pos += 3;
+      return step_result::converted;
+    }
+    if (needs_switch(jis_A)) return step_result::switch_state;
+    buffer.put(static_cast<char>(b));
+    pos += 1;
+    return step_result::converted;
+  }
+
+ private:
+  step_result invalid(std::size_t& pos, chunk_buffer<char>& buffer) {
+    if (needs_switch(jis_A)) return step_result::switch_state;
+    append_token(buffer, replacement_token());
+    pos += 1;
+    return step_result::converted;
+  }
+};
+
+// Which escape sequence starts at `pos`, if complete: the state it selects, or -1.
+inline int three_byte_escape(const char* text, std::size_t pos) {
+  if (text[pos + 1] == '(' && text[pos + 2] == 'B') return jis_A;
+  if (text[pos + 1] == '$' && text[pos + 2] == 'B') return jis_K2;
+  if (text[pos + 1] == '(' && text[pos + 2] == 'I') return jis_K1;
+  return -1;
+}
+inline bool is_jisx0212_escape_start(const char* text, std::size_t pos) {
+  return text[pos] == escape_byte && text[pos + 1] == '$' && text[pos + 2] == '(';
+}
+
+// An escape cut off by the end of the input, including ESC $ ( without its D.
+inline bool is_incomplete_escape(const char* text, std::size_t pos, std::size_t n) {
+  if (text[pos] != escape_byte) return false;
+  std::size_t remaining = n - pos;
+  return remaining < 3 || (remaining == 3 && is_jisx0212_escape_start(text, pos));
+}
+
+class jis_to_euc_engine final : public chunked_engine<jis_to_euc_engine, char, char> {
+ public:
+  bool can_start(const char* text, std::size_t pos, std::size_t n) const {
+    if (is_incomplete_escape(text, pos, n)) return false;
+    return !(n - pos == 1 && (status == jis_K2 || status == jis_X));
+  }
+  step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    char b = text[pos];
+    // Escapes and shifts end the chunk so that the chunk-start check sees the new state.
+    if (b == escape_byte) {
+      if (is_incomplete_escape(text, pos, n)) return step_result::end_chunk;
+      int selected = three_byte_escape(text, pos);
+      if (selected >= 0) {
+        status = selected;
+        pos += 3;
+      } else if (is_jisx0212_escape_start(text, pos) && text[pos + 3] == 'D') {
+        status = jis_X;
+        pos += 4;
+      } else {
+        pos += 3;  // unknown escape: dropped, state unchanged
+      }
+      return step_result::end_chunk;
+    }
+    if (b == shift_out_byte || b == shift_in_byte) {
+      status = b == shift_out_byte ? jis_S : jis_A;
+      pos += 1;
+      return step_result::end_chunk;
+    }
+    switch (status) {
+      case jis_K2:
+      case jis_X: {
+        if (pos + 1 == n) return step_result::end_chunk;
+        char first = static_cast<char>(byte_value(b) | 0x80);
+        char second = static_cast<char>(byte_value(text[pos + 1]) | 0x80);
+        if (status == jis_X) buffer.put('\x8F');
+        buffer.put(first, second);
+        pos += 2;
+        break;
+      }
+      case jis_K1:
+      case jis_S:
+        buffer.put('\x8E', static_cast<char>((byte_value(b) + 0x80) & 0xFF));
+        pos += 1;
+        break;
+      default:
+        buffer.put(b);
+        pos += 1;
+        break;
+    }
+    return step_result::converted;
+  }
+
+  void flush() override {
+    status = jis_A;
+    chunked_engine::flush();
+  }
+  void clear() override {
+    chunked_engine::clear();
+    status = jis_A;
+  }
+
+  std::int32_t status = jis_A;
+};
+
+class jis_to_iso2022jp_engine final
+    : public chunked_engine<jis_to_iso2022jp_engine, char, char> {
+ public:
+  bool can_start(const char* text, std::size_t pos, std::size_t n) const {
+    if (is_incomplete_escape(text, pos, n)) return false;
+    // A last katakana may still get its sound mark; a last byte of a pair waits for the other.
+    return !(n - pos == 1 && from_status != jis_A);
+  }
+  step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    char b = text[pos];
+    if (b == escape_byte) {
+      if (is_incomplete_escape(text, pos, n)) return step_result::end_chunk;
+      int selected = three_byte_escape(text, pos);
+      if (selected >= 0) {
+        from_status = selected;
+        pos += 3;
+      } else if (is_jisx0212_escape_start(text, pos) && text[pos + 3] == 'D') {
+        from_status = jis_X;
+        pos += 4;
+      } else {
+        pos += 3;
+      }
+      return step_result::end_chunk;
+    }
+    if (b == shift_out_byte || b == shift_in_byte) {
+      from_status = b == shift_out_byte ? jis_S : jis_A;
+      pos += 1;
+      return step_result::end_chunk;
+    }
+    switch (from_status) {
+      case jis_K2:
+        if (pos + 1 == n) return step_result::end_chunk;
+        if (needs_switch(jis_K2)) return step_result::switch_state;
+        buffer.put(b, text[pos + 1]);
+        pos += 2;
+        return step_result::converted;
+      case jis_X:
+        // ISO-2022-JP has no JIS X 0212: each character becomes "?".
+        if (pos + 1 == n) return step_result::end_chunk;
+        if (needs_switch(jis_A)) return step_result::switch_state;
+        append_token(buffer, replacement_token());
+        pos += 2;
+        return step_result::converted;
+      case jis_K1:
+      case jis_S:
+        return katakana_step(text, pos, n, buffer);
+      default:
+        if (needs_switch(jis_A)) return step_result::switch_state;
+        buffer.put(b);
+        pos += 1;
+        return step_result::converted;
+    }
+  }
+
+  void switch_state(std::string& output) {
+    output.append(escape_sequence(requested_));
+    to_status = requested_;
+  }
+
+  void flush() override {
+    if ((from_status == jis_K1 || from_status == jis_S) && rest.size() == 1 &&
+        is_jis_kana_byte(byte_value(rest[0]))) {
+      if (to_status != jis_K2) {
+        output.append(escape_jisx0208);
+        to_status = jis_K2;
+      }
+      std::uint16_t code = kana_to_jisx0208[byte_value(rest[0]) - 0x21];
+      output.push_back(static_cast<char>(code >> 8));
+      output.push_back(static_cast<char>(code & 0xFF));
+      rest.clear();
+    }
+    from_status = jis_A;
+    if (to_status == jis_K2) {
+      output.append(escape_ascii);
+      to_status = jis_A;
+    }
+    chunked_engine::flush();
+  }
+
+  void clear() override {
+    chunked_engine::clear();
+    from_status = jis_A;
+    to_status = jis_A;
+    requested_ = jis_A;
+  }
+
+  std::int32_t from_status = jis_A;
+  std::int32_t to_status = jis_A;
+
+ private:
+  bool needs_switch(jis_state wanted) {
+    if (to_status == wanted) return false;
+    requested_ = wanted;
+    return true;
+  }
+
+  step_result katakana_step(const char* text, std::size_t& pos, std::size_t n,
+                            chunk_buffer<char>& buffer) {
+    unsigned b = byte_value(text[pos]);
+    if (!is_jis_kana_byte(b)) {
+      if (needs_switch(jis_A)) return step_result::switch_state;
+      append_token(buffer, replacement_token());
+      pos += 1;
+      return step_result::converted;
+    }
+    std::uint16_t code = kana_to_jisx0208[b - 0x21];
+    std::size_t used = 1;
+    if (std::uint16_t voiced = voiced_kana[b - 0x21]) {
+      if (pos + 1 == n) return step_result::end_chunk;  // the mark may come with the next call
+      unsigned mark = byte_value(text[pos + 1]);
+      std::uint16_t semi_voiced = semi_voiced_kana[b - 0x21];
+      if (mark == voiced_sound_mark) {
+        code = voiced;
+        used = 2;
+      } else if (mark == semi_voiced_sound_mark && semi_voiced != 0) {
+        code = semi_voiced;
+        used = 2;
+      }
+    }
+    // Switch before consuming: the kana and its mark are examined again after ESC $ B.
+    if (needs_switch(jis_K2)) return step_result::switch_state;
+    buffer.put(static_cast<char>(code >> 8), static_cast<char>(code & 0xFF));
+    pos += used;
+    return step_result::converted;
+  }
+
+  jis_state requested_ = jis_A;
+};
+
+}  // namespace morvik
