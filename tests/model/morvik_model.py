@@ -460,25 +460,37 @@ def _read_escape(data, i, status):
     return status, 3
 
 
+CHUNK_SIZE = 1000
+
+
 def jis_to_euc(data):
+    # Chunk starts are observable here: the chunk-start check holds back a lone last
+    # byte in a two-byte state even when it is SO or SI, which a step would consume.
     out = bytearray()
     status = JIS_A
     n = len(data)
     i = 0
+    chunk_start = True
+    count = 0
     while i < n:
+        if chunk_start:
+            if n - i == 1 and status in (JIS_K2, JIS_X):
+                break
+            chunk_start = False
+            count = 0
         b = data[i]
+        before = len(out)
         if b == 0x1B:
             r = _read_escape(data, i, status)
             if r is None:
                 break
             status, used = r
             i += used
-        elif b == 0x0E:
-            status = JIS_S
+            chunk_start = True
+        elif b in (0x0E, 0x0F):
+            status = JIS_S if b == 0x0E else JIS_A
             i += 1
-        elif b == 0x0F:
-            status = JIS_A
-            i += 1
+            chunk_start = True
         elif status == JIS_K2:
             if i + 1 >= n:
                 break
@@ -495,16 +507,33 @@ def jis_to_euc(data):
         else:
             out.append(b)
             i += 1
+        count += len(out) - before
+        if count >= CHUNK_SIZE:
+            chunk_start = True
     out += b"?" * (n - i)
     return bytes(out)
 
 
+# Whether a lone last byte in JIS X 0212 state is held back at a chunk start by
+# jis_to_iso2022jp_engine, as it is in JIS X 0208 state.
+ISO2022JP_HOLDS_X = True
+
+
 def jis_to_iso2022jp(data):
-    w = JisWriter()  # w.status is to_status
-    status = JIS_A   # from_status
+    out = bytearray()
+    to_status = JIS_A
+    status = JIS_A  # from_status
+    hold_states = (JIS_K2, JIS_K1, JIS_S) + ((JIS_X,) if ISO2022JP_HOLDS_X else ())
     n = len(data)
     i = 0
+    chunk_start = True
+    count = 0
     while i < n:
+        if chunk_start:
+            if n - i == 1 and status in hold_states:
+                break
+            chunk_start = False
+            count = 0
         b = data[i]
         if b == 0x1B:
             r = _read_escape(data, i, status)
@@ -512,50 +541,59 @@ def jis_to_iso2022jp(data):
                 break
             status, used = r
             i += used
-        elif b == 0x0E:
-            status = JIS_S
+            chunk_start = True
+            continue
+        if b in (0x0E, 0x0F):
+            status = JIS_S if b == 0x0E else JIS_A
             i += 1
-        elif b == 0x0F:
-            status = JIS_A
-            i += 1
-        elif status == JIS_K2:
+            chunk_start = True
+            continue
+        if status == JIS_K2:
             if i + 1 >= n:
                 break
-            w.put(JIS_K2, bytes(data[i:i + 2]))
-            i += 2
+            need, write, used = JIS_K2, bytes(data[i:i + 2]), 2
         elif status == JIS_X:
             if i + 1 >= n:
                 break
-            w.put(JIS_A, b"?")
-            i += 2
+            need, write, used = JIS_A, b"?", 2
         elif status == JIS_A:
-            w.put(JIS_A, bytes([b]))
-            i += 1
-        else:  # katakana, designated or shifted
-            if i + 1 >= n:
-                break  # a lone last byte in a katakana state waits for flush
-            if not 0x21 <= b <= 0x5F:
-                w.put(JIS_A, b"?")
-                i += 1
-                continue
+            need, write, used = JIS_A, bytes([b]), 1
+        elif not 0x21 <= b <= 0x5F:
+            need, write, used = JIS_A, b"?", 1
+        else:
             used = 1
             code = KANA_TO_JISX0208[b - 0x21]
             if b in VOICED_KANA:
+                if i + 1 >= n:
+                    break  # a sound mark may follow
                 t = data[i + 1]
                 if t == 0x5E:
                     code, used = VOICED_KANA[b], 2
                 elif t == 0x5F and b in SEMI_VOICED_KANA:
                     code, used = SEMI_VOICED_KANA[b], 2
-            w.put(JIS_K2, bytes([code >> 8, code & 0xFF]))
-            i += used
+            need, write = JIS_K2, bytes([code >> 8, code & 0xFF])
+        if to_status != need:
+            out += ESCAPE_OF[need]
+            to_status = need
+            chunk_start = True  # the same byte is examined again in a new chunk
+            continue
+        out += write
+        i += used
+        count += len(write)
+        if count >= CHUNK_SIZE:
+            chunk_start = True
     rest = n - i
     if status in (JIS_K1, JIS_S) and rest == 1 and 0x21 <= data[i] <= 0x5F:
+        if to_status != JIS_K2:
+            out += ESC_K2
+            to_status = JIS_K2
         code = KANA_TO_JISX0208[data[i] - 0x21]
-        w.put(JIS_K2, bytes([code >> 8, code & 0xFF]))
+        out += bytes([code >> 8, code & 0xFF])
         rest = 0
-    w.close()
-    w.out += b"?" * rest
-    return bytes(w.out)
+    if to_status == JIS_K2:
+        out += ESC_A
+    out += b"?" * rest
+    return bytes(out)
 
 
 def utf8_to_unicode(data):
@@ -768,6 +806,12 @@ def _self_check():
         (ANSI, UNICODE, h("4180"), h("41003F00")),
         (ANSI, EUC, h("4180"), h("4180")),
         (ISO2022JP, JIS, h("1B2849"), h("1B2849")),
+        (JIS, EUC, h("1B24420F"), h("3F")),
+        (JIS, EUC, h("1B244224220F"), h("A4A2")),
+        (JIS, ISO2022JP, h("0E0F"), h("3F")),
+        (JIS, ISO2022JP, h("0E310F"), h("1B244225221B2842")),
+        (JIS, ISO2022JP, h("1B242844302131"), h("3F3F")),
+        (JIS, ISO2022JP, h("1B2428"), h("3F3F3F")),
     ]
     for f, to, text, want in cases:
         got = translate_text(text, f, to)
