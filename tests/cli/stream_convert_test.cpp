@@ -1,0 +1,267 @@
+// Streaming conversion against translate_text on the whole text, with blocks that cut
+// characters and escape sequences at every offset.
+#include "cli/stream_convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "cli_samples.h"
+#include "morvik/engine.h"
+
+namespace {
+
+using cli_samples::convertible_encodings;
+using cli_samples::hex;
+using morvik_cli::conversion;
+using morvik_cli::convert_stream;
+using morvik_cli::stream_outcome;
+using morvik_cli::stream_result;
+
+// Hands out `text` as the first read of `first_piece` bytes, then reads as large as asked.
+struct piece_reader {
+  std::string text;
+  std::size_t first_piece = 0;  // 0: no special first read
+  std::size_t position = 0;
+  int reads = 0;
+  int fail_after = -1;  // this many successful reads, then EIO
+
+  long operator()(char* buffer, std::size_t size) {
+    if (fail_after >= 0 && reads >= fail_after) {
+      errno = EIO;
+      return -1;
+    }
+    std::size_t count = std::min(size, text.size() - position);
+    if (reads == 0 && first_piece != 0) count = std::min(count, first_piece);
+    ++reads;
+    text.copy(buffer, count, position);
+    position += count;
+    return static_cast<long>(count);
+  }
+};
+
+struct streamed {
+  stream_result result;
+  std::string output;
+};
+
+streamed stream(piece_reader& reader, const conversion& how) {
+  streamed run;
+  run.result = convert_stream(
+      [&reader](char* buffer, std::size_t size) { return reader(buffer, size); },
+      [&run](std::string_view bytes) {
+        run.output.append(bytes);
+        return true;
+      },
+      how);
+  return run;
+}
+
+std::string whole_with_signatures(std::string_view text, morvik::encoding_id from,
+                                  morvik::encoding_id to) {
+  morvik::engine_handle handle = morvik::create_engine<char, char>(from, to, true);
+  return handle.as<char, char>().translate_all(text);
+}
+
+// Every way of cutting a text: uniform tiny blocks, and one cut at each offset.
+struct cut {
+  std::size_t block_size;
+  std::size_t first_piece;
+};
+
+std::vector<cut> cuts_of(std::size_t length) {
+  std::vector<cut> cuts = {{1, 0}, {2, 0}, {3, 0}, {5, 0}, {7, 0}, {64 * 1024, 0}};
+  for (std::size_t offset = 1; offset < length; ++offset) cuts.push_back({64 * 1024, offset});
+  return cuts;
+}
+
+std::string cut_name(const cut& c) {
+  return c.first_piece ? "cut at " + std::to_string(c.first_piece)
+                       : "blocks of " + std::to_string(c.block_size);
+}
+
+class StreamConvert : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { morvik::initialize_library(); }
+};
+
+// Checks every cut of `input` against `expected`; stops at the first difference per text.
+void expect_every_cut(const std::string& input, const std::string& expected,
+                      conversion how, const std::string& case_name) {
+  for (const cut& c : cuts_of(input.size())) {
+    piece_reader reader{input, c.first_piece};
+    how.block_size = c.block_size;
+    const streamed run = stream(reader, how);
+    ASSERT_EQ(run.result.outcome, stream_outcome::done) << case_name;
+    if (run.output != expected) {
+      ADD_FAILURE() << case_name << ", " << cut_name(c) << "\n  input:    " << hex(input)
+                    << "\n  expected: " << hex(expected) << "\n  streamed: " << hex(run.output);
+      return;
+    }
+  }
+}
+
+TEST_F(StreamConvert, EveryPairEqualsTheWholeTextAtEveryCut) {
+  for (const auto& from : convertible_encodings()) {
+    for (const auto& to : convertible_encodings()) {
+      const std::string clean = cli_samples::sample_in(from.id);
+      const std::string broken = cli_samples::damaged(clean, from.id);
+      for (const std::string* input : {&clean, &broken}) {
+        conversion how;
+        how.from = from.id;
+        how.to = to.id;
+        const std::string name = std::string(from.name) + " to " + to.name +
+                                 (input == &clean ? "" : " (damaged)");
+        expect_every_cut(*input, morvik::translate_text(*input, from.id, to.id), how, name);
+      }
+    }
+  }
+}
+
+TEST_F(StreamConvert, SignaturesEqualTheWholeTextEngineAtEveryCut) {
+  for (const auto& from : convertible_encodings()) {
+    for (const auto& to : convertible_encodings()) {
+      std::string input = cli_samples::sample_in(from.id);
+      // A mark at the start, for the readers that drop it.
+      if (from.id == morvik::utf8) input.insert(0, morvik::utf8_bom);
+      if (from.id == morvik::utf16be) input.insert(0, morvik::utf16be_bom);
+      if (from.id == morvik::unicode) input.insert(0, morvik::utf16le_bom);
+      conversion how;
+      how.from = from.id;
+      how.to = to.id;
+      how.with_signatures = true;
+      expect_every_cut(input, whole_with_signatures(input, from.id, to.id), how,
+                       std::string(from.name) + " to " + to.name + " with signatures");
+    }
+  }
+}
+
+TEST_F(StreamConvert, SignaturesAreWrittenAndDropped) {
+  const std::string sjis_text = cli_samples::sample_in(morvik::sjis);
+  const std::string utf8_text = morvik::translate_text(sjis_text, morvik::sjis, morvik::utf8);
+  struct signature_case {
+    const char* name;
+    std::string input;
+    morvik::encoding_id from, to;
+    std::string expected;
+  };
+  const std::vector<signature_case> cases = {
+      {"Shift_JIS to UTF-8 starts with a mark", sjis_text, morvik::sjis, morvik::utf8,
+       std::string(morvik::utf8_bom) + utf8_text},
+      {"Shift_JIS to UTF-16BE starts with a mark", sjis_text, morvik::sjis, morvik::utf16be,
+       std::string(morvik::utf16be_bom) +
+           morvik::translate_text(sjis_text, morvik::sjis, morvik::utf16be)},
+      {"Shift_JIS to UTF-16LE starts with a mark", sjis_text, morvik::sjis, morvik::unicode,
+       std::string(morvik::utf16le_bom) +
+           morvik::translate_text(sjis_text, morvik::sjis, morvik::unicode)},
+      {"UTF-8 with a mark to Shift_JIS drops it", std::string(morvik::utf8_bom) + utf8_text,
+       morvik::utf8, morvik::sjis, sjis_text},
+  };
+  for (const signature_case& c : cases) {
+    piece_reader reader{c.input, 2};
+    conversion how{c.from, false, c.to, true, 1};
+    const streamed run = stream(reader, how);
+    EXPECT_EQ(run.output, c.expected) << c.name << "\n  expected: " << hex(c.expected)
+                                      << "\n  streamed: " << hex(run.output);
+  }
+}
+
+// The source is what analysis names from the first 8192 bytes, as in the module.
+TEST_F(StreamConvert, AutoDetectionSeesTheFirstWindowOnly) {
+  struct auto_case {
+    std::string name;
+    std::string input;
+  };
+  std::vector<auto_case> cases;
+  for (const auto& from : convertible_encodings()) {
+    cases.push_back({std::string("small ") + from.name, cli_samples::sample_in(from.id)});
+  }
+  const std::string euc_text = cli_samples::sample_in(morvik::euc);
+  cases.push_back({"EUC-JP after a window of ASCII", std::string(8192, 'a') + euc_text});
+  cases.push_back({"EUC-JP straddling the window", std::string(8190, 'a') + euc_text});
+  cases.push_back({"empty", ""});
+
+  for (const auto_case& c : cases) {
+    const morvik::encoding_id detected = morvik::detect_encoding(c.input, 8192);
+    for (const auto& to : convertible_encodings()) {
+      const std::string expected = morvik::translate_text(c.input, detected, to.id);
+      for (std::size_t block_size : {std::size_t{1}, std::size_t{1000}, std::size_t{65536}}) {
+        piece_reader reader{c.input};
+        conversion how;
+        how.detect_from = true;
+        how.to = to.id;
+        how.block_size = block_size;
+        const streamed run = stream(reader, how);
+        EXPECT_EQ(run.result.source, detected) << c.name;
+        EXPECT_EQ(run.output, expected) << c.name << " to " << to.name << ", blocks of "
+                                        << block_size << "\n  expected: " << hex(expected)
+                                        << "\n  streamed: " << hex(run.output);
+      }
+    }
+  }
+}
+
+TEST_F(StreamConvert, DetectStreamReadsOnlyTheWindow) {
+  const std::string text = std::string(8192, 'a') + cli_samples::sample_in(morvik::euc);
+  piece_reader reader{text};
+  const stream_result result = morvik_cli::detect_stream(
+      [&reader](char* buffer, std::size_t size) { return reader(buffer, size); }, 100);
+  EXPECT_EQ(result.outcome, stream_outcome::done);
+  EXPECT_EQ(result.source, morvik::detect_encoding(text, 8192));
+  EXPECT_LE(reader.position, std::size_t{8192 + 100});
+}
+
+TEST_F(StreamConvert, ReadFailures) {
+  const std::string text = cli_samples::sample_in(morvik::sjis);
+  struct failure_case {
+    const char* name;
+    int fail_after;  // successful reads first
+    bool detect_from;
+  };
+  const std::vector<failure_case> cases = {
+      {"at once", 0, false},
+      {"at once, detecting", 0, true},
+      {"after three blocks", 3, false},
+      {"after three blocks, detecting", 3, true},
+  };
+  for (const failure_case& c : cases) {
+    piece_reader reader{text};
+    reader.fail_after = c.fail_after;
+    conversion how{morvik::sjis, c.detect_from, morvik::utf8, true, 4};
+    const streamed run = stream(reader, how);
+    EXPECT_EQ(run.result.outcome, stream_outcome::read_failed) << c.name;
+    EXPECT_EQ(run.result.error_number, EIO) << c.name;
+    if (c.fail_after == 0 || c.detect_from) {
+      // Nothing at all, not even a signature, when the first read or the detection fails.
+      EXPECT_EQ(run.output, "") << c.name << ": " << hex(run.output);
+    } else if (!c.detect_from) {
+      // What was read comes out as a whole text of its own.
+      const std::string read_part = text.substr(0, 12);
+      const std::string expected = whole_with_signatures(read_part, morvik::sjis, morvik::utf8);
+      EXPECT_EQ(run.output, expected) << c.name << "\n  expected: " << hex(expected)
+                                      << "\n  streamed: " << hex(run.output);
+    }
+  }
+}
+
+TEST_F(StreamConvert, WriteFailureStopsReading) {
+  const std::string text(100000, 'x');
+  piece_reader reader{text};
+  int writes = 0;
+  const stream_result result = convert_stream(
+      [&reader](char* buffer, std::size_t size) { return reader(buffer, size); },
+      [&writes](std::string_view) {
+        ++writes;
+        errno = ENOSPC;
+        return false;
+      },
+      conversion{morvik::ansi, false, morvik::utf8, false, 1000});
+  EXPECT_EQ(result.outcome, stream_outcome::write_failed);
+  EXPECT_EQ(result.error_number, ENOSPC);
+  EXPECT_EQ(writes, 1);
+  EXPECT_EQ(reader.reads, 1);
+}
+
+}  // namespace
