@@ -309,9 +309,51 @@ def fixed_texts():
     return texts
 
 
-def generate(seed, count):
+def pieces(entries, prefix=b"", size=1200):
+    """Joins entries into texts of about `size` bytes, each starting with `prefix`."""
+    out, current = [], bytearray(prefix)
+    for entry in entries:
+        current += entry
+        if len(current) >= size:
+            out.append(bytes(current))
+            current = bytearray(prefix)
+    if len(current) > len(prefix):
+        out.append(bytes(current))
+    return out
+
+
+def sweep_texts():
+    """Every code of every table, as (from, text): each table entry is looked up at least once."""
+    sweeps = []
+    singles = [bytes([b, 0x41]) for b in range(256)]
+    for from_id in model.CONVERTIBLE:
+        sweeps += [(from_id, text) for text in pieces(singles)]
+    # Every first byte of a two-byte form with every second byte; "A" stops a cascade.
+    sjis = [bytes([b, t, 0x41]) for b in range(0x80, 0x100) if model.is_sjis_lead(b) for t in range(256)]
+    sweeps += [(model.SJIS, text) for text in pieces(sjis)]
+    euc = [bytes([b, t, 0x41]) for b in range(0x80, 0x100) if b != 0x8F for t in range(256)]
+    euc += [bytes([0x8F, c, d]) for c in range(0xA1, 0xFF) for d in range(0xA1, 0xFF)]
+    euc += [bytes([0x8F, c, d, 0x41]) for c in (0x00, 0x41, 0x80, 0xA0, 0xFF) for d in (0x41, 0xA1, 0xFF)]
+    sweeps += [(model.EUC, text) for text in pieces(euc)]
+    rows = [bytes([c, d]) for c in range(0x21, 0x7F) for d in range(0x21, 0x7F)]
+    kana = [bytes([b]) for b in range(0x20, 0x61)] + [bytes([b, m]) for b in range(0x21, 0x60) for m in (0x5E, 0x5F)]
+    for from_id in (model.JIS, model.ISO2022JP):
+        sweeps += [(from_id, text) for text in pieces(rows, b"\x1b$B")]
+        sweeps += [(from_id, text) for text in pieces(rows, b"\x1b$(D")]
+        sweeps += [(from_id, text) for text in pieces(kana, b"\x1b(I")]
+        sweeps += [(from_id, text) for text in pieces(kana, b"\x0e")]
+    units = [u for u in range(0x80, 0x10000)]
+    sweeps += [(model.UTF8, text) for text in pieces([chr(u).encode("utf-8", "surrogatepass") for u in units])]
+    sweeps += [(model.UTF16BE, text) for text in pieces([bytes([u >> 8, u & 0xFF]) for u in units])]
+    sweeps += [(model.UNICODE, text) for text in pieces([bytes([u & 0xFF, u >> 8]) for u in units])]
+    return sweeps
+
+
+def generate(seed, count, sweep=True):
     rng = random.Random(seed)
     cases = [(f, t, text) for text in fixed_texts() for f, t in PAIRS]
+    if sweep:
+        cases += [(f, t, text) for f, text in sweep_texts() for t in model.CONVERTIBLE]
     for index in range(count):
         from_id, to_id = PAIRS[index % len(PAIRS)]
         cases.append((from_id, to_id, make_case(rng, from_id)))
@@ -365,6 +407,14 @@ def shrink(driver, case):
     return from_id, to_id, bytes(text)
 
 
+def clip(data, at, width=48):
+    """Hex of data, cut to a window around offset `at` when long."""
+    if len(data) <= 2 * width:
+        return data.hex(" ")
+    low = max(0, at - width // 2)
+    return "[%d bytes, from %d] %s ..." % (len(data), low, data[low:low + width].hex(" "))
+
+
 def find_driver():
     here = os.path.dirname(os.path.abspath(__file__))
     root = os.path.dirname(os.path.dirname(here))
@@ -381,6 +431,7 @@ def main():
     parser.add_argument("--show", type=int, default=10, help="disagreements to print")
     parser.add_argument("--shrink", action="store_true", help="also print a minimal input per shown case")
     parser.add_argument("--batch", type=int, default=5000)
+    parser.add_argument("--no-sweep", action="store_true", help="leave out the table sweeps")
     args = parser.parse_args()
 
     driver = args.driver or find_driver()
@@ -388,7 +439,7 @@ def main():
         print("translate_driver not found; build it or pass --driver", file=sys.stderr)
         return 2
 
-    cases = generate(args.seed, args.count)
+    cases = generate(args.seed, args.count, sweep=not args.no_sweep)
     passed = failed = 0
     failed_pairs = {}
     shown = 0
@@ -409,9 +460,9 @@ def main():
                 at = next((k for k in range(min(len(got), len(want))) if got[k] != want[k]),
                           min(len(got), len(want)))
                 print("DISAGREE %s -> %s (first difference at output byte %d)" % (key[0], key[1], at))
-                print("  input    %s" % text.hex(" "))
-                print("  model    %s" % want.hex(" "))
-                print("  library  %s" % got.hex(" "))
+                print("  input    %s" % clip(text, 0))
+                print("  model    %s" % clip(want, at))
+                print("  library  %s" % clip(got, at))
                 if args.shrink:
                     small = shrink(driver, case)[2]
                     print("  minimal  %s -> model %s, library %s" % (
