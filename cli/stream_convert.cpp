@@ -48,19 +48,43 @@ bool read_prefix(const byte_reader& read, std::size_t wanted, std::size_t block_
   return true;
 }
 
+// The UTF-8 signature remover reads what it is given in one translate() and misses a mark
+// cut between two; a block that ends in the first bytes of a mark keeps them for the next.
+std::size_t partial_signature_length(std::string_view bytes) {
+  const std::string_view mark = morvik::utf8_bom_text;
+  for (std::size_t length = mark.size() - 1; length > 0; --length) {
+    if (bytes.size() >= length && bytes.substr(bytes.size() - length) == mark.substr(0, length)) {
+      return length;
+    }
+  }
+  return 0;
+}
+
 class streaming_writer {
  public:
   streaming_writer(morvik::transcode_engine& engine, const byte_writer& write,
-                   stream_result& result)
-      : engine_(engine), write_(write), result_(result) {}
+                   stream_result& result, bool keeps_partial_signatures)
+      : engine_(engine),
+        write_(write),
+        result_(result),
+        keeps_partial_signatures_(keeps_partial_signatures) {}
 
   bool feed(std::string_view bytes) {
+    engine_.rest.append(held_);
+    held_.clear();
     engine_.rest.append(bytes.data(), bytes.size());
+    if (keeps_partial_signatures_) {
+      const std::size_t length = partial_signature_length(engine_.rest);
+      held_.assign(engine_.rest, engine_.rest.size() - length, length);
+      engine_.rest.resize(engine_.rest.size() - length);
+    }
     engine_.translate();
     return drain();
   }
 
   bool finish() {
+    engine_.rest.append(held_);
+    held_.clear();
     engine_.translate();
     engine_.flush();
     return drain();
@@ -83,6 +107,8 @@ class streaming_writer {
   morvik::transcode_engine& engine_;
   const byte_writer& write_;
   stream_result& result_;
+  const bool keeps_partial_signatures_;
+  std::string held_;
 };
 
 }  // namespace
@@ -127,7 +153,8 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
   morvik::engine_handle handle =
       morvik::create_engine<char, char>(result.source, how.to, how.with_signatures);
   auto& engine = handle.as<char, char>();
-  streaming_writer writer(engine, write, result);
+  streaming_writer writer(engine, write, result,
+                          how.with_signatures && result.source == morvik::utf8);
   bool read_anything = !prefix.empty();
   if (read_anything && !writer.feed(prefix)) return result;
   std::string().swap(prefix);
