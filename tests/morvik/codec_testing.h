@@ -1,0 +1,73 @@
+#pragma once
+// Helpers shared by the codec tests: byte strings written and printed as hex.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "morvik/morvik.h"
+
+namespace codec_testing {
+
+inline std::string hex(std::string_view bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string text;
+  for (unsigned char byte : bytes) {
+    if (!text.empty()) text += ' ';
+    text += digits[byte >> 4];
+    text += digits[byte & 15];
+  }
+  return text.empty() ? "(empty)" : text;
+}
+
+inline std::string hex(std::u16string_view units) {
+  char buffer[8];
+  std::string text;
+  for (char16_t unit : units) {
+    std::snprintf(buffer, sizeof buffer, "%s%04X", text.empty() ? "" : " ", static_cast<unsigned>(unit));
+    text += buffer;
+  }
+  return text.empty() ? "(empty)" : text;
+}
+
+// "41 82A0" -> the bytes 41 82 A0; spaces are ignored.
+inline std::string bytes(std::string_view hex_text) {
+  std::string result;
+  int high = -1;
+  for (char c : hex_text) {
+    int value;
+    if (c >= '0' && c <= '9') value = c - '0';
+    else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+    else continue;
+    if (high < 0) {
+      high = value;
+    } else {
+      result += static_cast<char>(high << 4 | value);
+      high = -1;
+    }
+  }
+  return result;
+}
+
+inline std::string source_path(const std::string& relative) {
+  const char* root = std::getenv("KORVEL_SOURCE_DIR");
+  return std::string(root ? root : ".") + "/" + relative;
+}
+
+inline std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+inline const char* encoding_name(morvik::encoding_id id) {
+  static const char* const names[] = {"unknown", "reserved", "ansi",    "sjis",    "jis",     "euc",
+                                      "iso2022jp", "utf8",   "utf16be", "unicode", "utf32be", "utf32le"};
+  return id >= 0 && id <= 11 ? names[id] : "?";
+}
+
+}  // namespace codec_testing
