@@ -354,6 +354,11 @@ def generate(seed, count, sweep=True):
     cases = [(f, t, text) for text in fixed_texts() for f, t in PAIRS]
     if sweep:
         cases += [(f, t, text) for f, text in sweep_texts() for t in model.CONVERTIBLE]
+    # Identifiers that are never converted copy the text, whatever it holds.
+    others = [model.UNKNOWN, model.RESERVED, model.UTF32BE, model.UTF32LE]
+    for text in (b"", b"\x82\xa0\x1b$B", b"\xff\xfe\x00", b"\x8f"):
+        cases += [(f, t, text) for f in others for t in others + model.CONVERTIBLE]
+        cases += [(f, t, text) for f in model.CONVERTIBLE for t in others]
     for index in range(count):
         from_id, to_id = PAIRS[index % len(PAIRS)]
         cases.append((from_id, to_id, make_case(rng, from_id)))
@@ -453,7 +458,7 @@ def main():
                 passed += 1
                 continue
             failed += 1
-            key = (model.NAMES[from_id], model.NAMES[to_id])
+            key = (model.NAMES.get(from_id, str(from_id)), model.NAMES.get(to_id, str(to_id)))
             failed_pairs[key] = failed_pairs.get(key, 0) + 1
             if shown < args.show:
                 shown += 1
