@@ -70,10 +70,14 @@ struct heap_text {
 int detect_target(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   const unsigned selector = data[0] | static_cast<unsigned>(data[1]) << 8;
-  // Mostly limits inside the text; now and then no limit at all.
-  const std::size_t max_length =
-      (selector & 0x8000) != 0 && (selector & 0x7F00) == 0 ? std::numeric_limits<std::size_t>::max() : selector & 0x7FFF;
   const std::string_view text(reinterpret_cast<const char*>(data) + 2, size - 2);
+  // Below 0x8000 the limit itself (8192 as the module passes it); above, a limit that falls
+  // inside this text; 0xFFFF no limit at all.
+  std::size_t max_length = selector;
+  if (selector == 0xFFFF)
+    max_length = std::numeric_limits<std::size_t>::max();
+  else if (selector >= 0x8000)
+    max_length = (selector - 0x8000) % (text.size() + 1);
   const std::size_t examined = std::min(text.size(), max_length);
 
   morvik::initialize_library();
