@@ -23,12 +23,14 @@ kept below the 30th weight; in the other classes weights are proportional to the
 the most frequent member taking the class maximum. No weight but the six lightest goes
 below 102.
 
-Half-width katakana do not occur in the corpus. A half-width text is the same words
-written narrow, so each half-width character is counted as the full-width characters it
-stands for (a voiced katakana counts for its base letter and for the sound mark); the
-heaviest takes 8,524. Keeping them light matters: Shift_JIS reads the UTF-8 and EUC-JP
-bytes A1-DF as half-width katakana. The three full-width signs are absent as well and are
-ranked by their narrow forms (U+00AC, U+00AF, U+00A5).
+Half-width katakana do not occur in the corpus, and they weigh what that says: the class
+maximum of 8,524 goes to the first of them, all others weigh the floor. Which one is first,
+and the order of the fill, follows what they would stand for: each counts as the
+full-width characters it writes (a voiced katakana counts for its base letter and for the
+sound mark). Keeping them light matters: Shift_JIS reads the UTF-8 and EUC-JP bytes A1-DF
+as half-width katakana, and weights near those of full-width katakana make short UTF-8 and
+EUC-JP texts look like Shift_JIS. The three full-width signs are absent as well; their
+order follows their narrow forms (U+00AC, U+00AF, U+00A5), then Shift_JIS order.
 
 Usage: make_weights.py [--corpus DIR] [--output FILE]   (default: tools/data/character_weights.txt)
 The output depends only on the corpus files; running it twice gives the same bytes.
@@ -127,7 +129,7 @@ def read_corpus(directory):
 
 
 def half_width_counts(counts):
-    """Counts of half-width katakana as the full-width characters they stand for."""
+    """Counts of half-width katakana as the full-width characters they would stand for."""
     narrow = {}
     for lo, hi in CLASSES[7][1]:
         for code in range(lo, hi + 1):
@@ -160,9 +162,13 @@ def members(ranges):
                 yield code
 
 
-def choose(counts, ranges, size, forced):
+def order_key(counts, fill_order):
+    return lambda code: (-counts[chr(code)], -fill_order[chr(code)], sjis_code(chr(code)))
+
+
+def choose(counts, fill_order, ranges, size, forced):
     """The `size` most frequent encodable characters, `forced` always among them."""
-    candidates = sorted(members(ranges), key=lambda code: (-counts[chr(code)], sjis_code(chr(code))))
+    candidates = sorted(members(ranges), key=order_key(counts, fill_order))
     chosen = [code for code in candidates if code in forced]
     for code in candidates:
         if len(chosen) == size:
@@ -184,10 +190,11 @@ def make_weights(counts):
     weights = {}
     report = []
     for name, ranges, size, largest in CLASSES:
-        source = {"half-width katakana": half_width, "full-width signs": signs}.get(name, counts)
-        chosen = choose(source, ranges, size, set(fixed) | set(lightest))
+        source = counts
+        fill_order = {"half-width katakana": half_width, "full-width signs": signs}.get(name, collections.Counter())
+        chosen = choose(source, fill_order, ranges, size, set(fixed) | set(lightest))
         free = [code for code in chosen if code not in fixed and code not in lightest]
-        free.sort(key=lambda code: (-source[chr(code)], sjis_code(chr(code))))
+        free.sort(key=order_key(source, fill_order))
         if largest is None:
             ceiling, factor = below_fixed, scale
         else:
