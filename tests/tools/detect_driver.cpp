@@ -1,0 +1,19 @@
+// Reads records (a 4-byte little-endian length, then that many bytes) from standard input and
+// prints the encoding id that detect_encoding gives for each, one per line.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "morvik/morvik.h"
+
+int main() {
+  unsigned char header[4];
+  std::string sample;
+  while (std::fread(header, 1, 4, stdin) == 4) {
+    const std::uint32_t length = header[0] | header[1] << 8 | header[2] << 16 | std::uint32_t{header[3]} << 24;
+    sample.resize(length);
+    if (length != 0 && std::fread(&sample[0], 1, length, stdin) != length) return 1;
+    std::printf("%d\n", static_cast<int>(morvik::detect_encoding(sample, 8192)));
+  }
+  return 0;
+}
