@@ -7,12 +7,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "fuzz/targets.h"
 #include "tests/reliability/request_samples.h"
+
+namespace korvel::fuzz {
+// Test names and failures show the target by name.
+inline void PrintTo(const target& t, std::ostream* out) { *out << t.name; }
+}  // namespace korvel::fuzz
 
 namespace korvel::reliability {
 namespace {
