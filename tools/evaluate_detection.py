@@ -15,7 +15,7 @@ against a built libmorvik.a), and, where installed from Debian: uchardet (libuch
 chardet (python3-chardet), charset-normalizer (python3-charset-normalizer) and ICU
 (python3-icu). Run with Debian's /usr/bin/python3 so their modules are found.
 
-Usage: evaluate_detection.py --library build/dev-analysis/morvik/libmorvik.a
+Usage: evaluate_detection.py --library build/native/morvik-library/libmorvik.a
            [--per-cell 300] [--seed 1] [--dump DIR]
 Prints the accuracy in percent per bucket and encoding for every detector.
 """
@@ -262,7 +262,7 @@ def icu_detector():
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--library", default=os.path.join(ROOT, "build", "dev-analysis", "morvik", "libmorvik.a"))
+    parser.add_argument("--library", default=os.path.join(ROOT, "build", "native", "morvik-library", "libmorvik.a"))
     parser.add_argument("--per-cell", type=int, default=300)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--dump", help="write the samples into this directory")
