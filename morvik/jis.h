@@ -31,6 +31,8 @@ inline constexpr char escape_byte = '\x1B';
 inline constexpr char shift_out_byte = '\x0E';
 inline constexpr char shift_in_byte = '\x0F';
 
+inline bool is_shift(char byte) { return byte == shift_out_byte || byte == shift_in_byte; }
+
 inline std::string_view escape_sequence(std::int32_t state) {
   switch (state) {
     case jis_K2: return escape_jisx0208;
@@ -238,7 +240,8 @@ class jis_to_euc_engine final : public chunked_engine<jis_to_euc_engine, char, c
  public:
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
     if (is_incomplete_escape(text, pos, n)) return false;
-    return !(n - pos == 1 && (status == jis_K2 || status == jis_X));
+    // A last byte of a pair waits for the other; a shift is whole on its own, wherever it falls.
+    return !(n - pos == 1 && (status == jis_K2 || status == jis_X) && !is_shift(text[pos]));
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     char b = text[pos];
@@ -257,7 +260,7 @@ class jis_to_euc_engine final : public chunked_engine<jis_to_euc_engine, char, c
       }
       return step_result::end_chunk;
     }
-    if (b == shift_out_byte || b == shift_in_byte) {
+    if (is_shift(b)) {
       status = b == shift_out_byte ? jis_S : jis_A;
       pos += 1;
       return step_result::end_chunk;
@@ -304,7 +307,8 @@ class jis_to_iso2022jp_engine final
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
     if (is_incomplete_escape(text, pos, n)) return false;
     // A last katakana may still get its sound mark; a last byte of a pair waits for the other.
-    return !(n - pos == 1 && from_status != jis_A);
+    // A shift is whole on its own, wherever it falls.
+    return !(n - pos == 1 && from_status != jis_A && !is_shift(text[pos]));
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     char b = text[pos];
@@ -322,7 +326,7 @@ class jis_to_iso2022jp_engine final
       }
       return step_result::end_chunk;
     }
-    if (b == shift_out_byte || b == shift_in_byte) {
+    if (is_shift(b)) {
       from_status = b == shift_out_byte ? jis_S : jis_A;
       pos += 1;
       return step_result::end_chunk;

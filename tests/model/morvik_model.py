@@ -465,7 +465,7 @@ CHUNK_SIZE = 1000
 
 def jis_to_euc(data):
     # Chunk starts are observable here: the chunk-start check holds back a lone last
-    # byte in a two-byte state even when it is SO or SI, which a step would consume.
+    # byte in a two-byte state, but never SO or SI, which are whole on their own.
     out = bytearray()
     status = JIS_A
     n = len(data)
@@ -474,7 +474,7 @@ def jis_to_euc(data):
     count = 0
     while i < n:
         if chunk_start:
-            if n - i == 1 and status in (JIS_K2, JIS_X):
+            if n - i == 1 and status in (JIS_K2, JIS_X) and data[i] not in (0x0E, 0x0F):
                 break
             chunk_start = False
             count = 0
@@ -530,7 +530,7 @@ def jis_to_iso2022jp(data):
     count = 0
     while i < n:
         if chunk_start:
-            if n - i == 1 and status in hold_states:
+            if n - i == 1 and status in hold_states and data[i] not in (0x0E, 0x0F):
                 break
             chunk_start = False
             count = 0
@@ -806,9 +806,9 @@ def _self_check():
         (ANSI, UNICODE, h("4180"), h("41003F00")),
         (ANSI, EUC, h("4180"), h("4180")),
         (ISO2022JP, JIS, h("1B2849"), h("1B2849")),
-        (JIS, EUC, h("1B24420F"), h("3F")),
+        (JIS, EUC, h("1B24420F"), h("")),
         (JIS, EUC, h("1B244224220F"), h("A4A2")),
-        (JIS, ISO2022JP, h("0E0F"), h("3F")),
+        (JIS, ISO2022JP, h("0E0F"), h("")),
         (JIS, ISO2022JP, h("0E310F"), h("1B244225221B2842")),
         (JIS, ISO2022JP, h("1B242844302131"), h("3F3F")),
         (JIS, ISO2022JP, h("1B2428"), h("3F3F3F")),

@@ -118,6 +118,12 @@ const text_case jis_readers[] = {
     {"unknown escape dropped", jis, euc, "1B284A 41", "41"},
     {"ESC $ ( cut off", jis, euc, "41 1B2428", "41 3F 3F 3F"},
     {"half a kanji at the end", jis, euc, "1B2442 24", "3F"},
+    // A shift is whole on its own: never held back as half of a pair, never turned into "?".
+    {"last SI right after an escape", jis, euc, "1B2442 0F", ""},
+    {"last SI after a kanji", jis, euc, "1B2442 2422 0F", "A4A2"},
+    {"last SO in JIS X 0212", jis, euc, "1B242844 0E", ""},
+    {"last SI after SO", jis, iso2022jp, "0E 0F", ""},
+    {"last SI in a kanji run", jis, iso2022jp, "1B2442 0F", ""},
     {"JIS X 0212 to Shift_JIS has no code", jis, sjis, "1B242844 3021 1B2842", "3F"},
     {"JIS to Shift_JIS", jis, sjis, "1B2442 2422 1B2842", "82A0"},
     {"voiced katakana", jis, iso2022jp, "1B2849 365E 1B2842", "1B2442 252C 1B2842"},

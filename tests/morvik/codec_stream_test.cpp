@@ -107,6 +107,25 @@ TEST(create_engine, byte_by_byte_gives_the_one_shot_output_for_every_pair) {
   }
 }
 
+TEST(create_engine, shifts_at_piece_edges_change_nothing) {
+  // SO and SI stand alone; wherever a piece ends, they must not become "?".
+  const std::string texts[] = {"\x1B$B$\"\x0F", "\x1B$B\x0E", "\x0E\x31\x0F", "\x1B$(D\x30\x21\x0F",
+                               "\x1B(I\x31\x0F\x41"};
+  for (encoding_id to : {euc, iso2022jp, utf8}) {
+    for (const std::string& input : texts) {
+      const std::string one_shot = translate_text(input, jis, to);
+      const bool jisx0212_in_iso2022jp = to == iso2022jp && input.find("\x1B$(D") != std::string::npos;
+      if (!jisx0212_in_iso2022jp) {
+        EXPECT_EQ(one_shot.find('?'), std::string::npos) << hex(input) << " to " << encoding_name(to);
+      }
+      for (std::size_t piece = 1; piece <= input.size(); ++piece) {
+        EXPECT_EQ(hex(stream<char, char>(create_engine<char, char>(jis, to), input, piece)), hex(one_shot))
+            << hex(input) << " to " << encoding_name(to) << " in pieces of " << piece;
+      }
+    }
+  }
+}
+
 TEST(create_engine, wide_forms_match_the_front_door) {
   for (encoding_id id : converted) {
     std::string input = sample_in(id);
