@@ -89,6 +89,17 @@ def pair_seeds(prefix_bytes):
     return seeds
 
 
+def wide_stream_seeds():
+    """Kinds 144 and up: a decoder to wide strings (even) or an encoder from them (odd)."""
+    seeds = []
+    pieces = samples()
+    for identifier in range(2, 10):
+        text = pieces[identifier % len(pieces)]
+        seeds.append(bytes([144 + 2 * identifier, identifier, 3]) + encode(text, CODECS[identifier]))
+        seeds.append(bytes([145 + 2 * identifier, identifier, 5]) + encode(text, "utf-16-le"))
+    return seeds
+
+
 def detect_seeds():
     seeds = []
     for index, text in enumerate(samples()):
@@ -113,7 +124,7 @@ def main():
     out = pathlib.Path(sys.argv[1])
     write(out / "request", request_seeds())
     write(out / "translate", pair_seeds(lambda pair: b""))
-    write(out / "stream", pair_seeds(lambda pair: bytes([pair * 37 % 256, pair % 7])))
+    write(out / "stream", pair_seeds(lambda pair: bytes([pair * 37 % 256, pair % 7])) + wide_stream_seeds())
     write(out / "detect", detect_seeds())
 
 

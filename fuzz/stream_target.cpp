@@ -37,42 +37,78 @@ class piece_lengths {
 // text does. That is the check as designed; the last shift therefore never travels alone.
 bool is_shift(char byte) { return byte == '\x0E' || byte == '\x0F'; }
 
-}  // namespace
-
-int stream_target(const std::uint8_t* data, std::size_t size) {
-  if (size < 3) return 0;
-  const int pair = data[0] % 144;
-  const auto from = static_cast<morvik::encoding_id>(pair / 12);
-  const auto to = static_cast<morvik::encoding_id>(pair % 12);
-  piece_lengths lengths(static_cast<std::uint32_t>(data[1]) | static_cast<std::uint32_t>(data[2]) << 8);
-  const std::string text(reinterpret_cast<const char*>(data) + 3, size - 3);
-
-  morvik::initialize_library();
-  const std::string whole = morvik::translate_text(text, from, to);
-
-  const morvik::engine_handle handle = morvik::create_engine<char, char>(from, to, false);
-  const std::string case_name = "engine " + std::to_string(from) + " -> " + std::to_string(to);
-  if (!handle) fail(case_name + ": create_engine gave no engine");
-  morvik::transcode_engine& engine = handle.as<char, char>();
-  std::string streamed;
-  std::string cuts;
+// Feeds `text` to the engine in pieces and returns everything it wrote, flush included.
+template <class InputUnit, class OutputUnit>
+std::basic_string<OutputUnit> feed_in_pieces(morvik::basic_engine<InputUnit, OutputUnit>& engine,
+                                             const std::basic_string<InputUnit>& text, piece_lengths& lengths,
+                                             const std::string& case_name, std::string& cuts) {
+  std::basic_string<OutputUnit> streamed;
   for (std::size_t at = 0; at < text.size();) {
     std::size_t length = std::min(lengths.next(), text.size() - at);
-    if (at + length + 1 == text.size() && is_shift(text.back())) ++length;
+    if (at + length + 1 == text.size() && is_shift(static_cast<char>(text.back()))) ++length;
     engine.rest.append(text, at, length);
     engine.translate();
     streamed += engine.take_output();
     at += length;
     cuts += std::to_string(at) + " ";
     if (engine.rest.size() > longest_held_tail)
-      fail(case_name + " holds " + std::to_string(engine.rest.size()) + " bytes back after " +
-           std::to_string(at) + "\n  in " + hex(text));
+      fail(case_name + " holds " + std::to_string(engine.rest.size()) + " units back after " + std::to_string(at));
   }
   engine.flush();
   streamed += engine.take_output();
-  if (streamed != whole)
-    fail(case_name + " in pieces (cut after " + cuts + ") differs from translate_text\n  in       " + hex(text) +
-         "\n  pieces   " + hex(streamed) + "\n  one shot " + hex(whole));
+  return streamed;
+}
+
+std::string as_bytes(const std::u16string& units) { return morvik::unicode_to_bytes(units); }
+
+}  // namespace
+
+// The first byte picks the kind: below 144 a byte-to-byte pair (against translate_text), above
+// it a decoder to wide strings (against translate_to_unicode) or an encoder from them (against
+// translate_from_unicode, the text read as little-endian units).
+int stream_target(const std::uint8_t* data, std::size_t size) {
+  if (size < 3) return 0;
+  piece_lengths lengths(static_cast<std::uint32_t>(data[1]) | static_cast<std::uint32_t>(data[2]) << 8);
+  const std::string text(reinterpret_cast<const char*>(data) + 3, size - 3);
+  morvik::initialize_library();
+  std::string cuts;
+
+  if (data[0] < 144) {
+    const auto from = static_cast<morvik::encoding_id>(data[0] / 12);
+    const auto to = static_cast<morvik::encoding_id>(data[0] % 12);
+    const std::string case_name = "engine " + std::to_string(from) + " -> " + std::to_string(to);
+    const morvik::engine_handle handle = morvik::create_engine<char, char>(from, to, false);
+    if (!handle) fail(case_name + ": create_engine gave no engine");
+    const std::string whole = morvik::translate_text(text, from, to);
+    const std::string streamed = feed_in_pieces(handle.as<char, char>(), text, lengths, case_name, cuts);
+    if (streamed != whole)
+      fail(case_name + " in pieces (cut after " + cuts + ") differs from translate_text\n  in       " + hex(text) +
+           "\n  pieces   " + hex(streamed) + "\n  one shot " + hex(whole));
+    return 0;
+  }
+
+  const int kind = data[0] - 144;
+  const auto encoding = static_cast<morvik::encoding_id>(kind / 2 % 12);
+  if (kind % 2 == 0) {
+    const std::string case_name = "engine " + std::to_string(encoding) + " -> wide";
+    const morvik::engine_handle handle = morvik::create_engine<char, char16_t>(encoding, morvik::unicode, false);
+    if (!handle) fail(case_name + ": create_engine gave no engine");
+    const std::u16string whole = morvik::translate_to_unicode(text, encoding);
+    const std::u16string streamed = feed_in_pieces(handle.as<char, char16_t>(), text, lengths, case_name, cuts);
+    if (streamed != whole)
+      fail(case_name + " in pieces (cut after " + cuts + ") differs from translate_to_unicode\n  in       " +
+           hex(text) + "\n  pieces   " + hex(as_bytes(streamed)) + "\n  one shot " + hex(as_bytes(whole)));
+  } else {
+    const std::string case_name = "engine wide -> " + std::to_string(encoding);
+    const morvik::engine_handle handle = morvik::create_engine<char16_t, char>(morvik::unicode, encoding, false);
+    if (!handle) fail(case_name + ": create_engine gave no engine");
+    const std::u16string units = morvik::bytes_to_unicode(text.substr(0, text.size() & ~std::size_t{1}));
+    const std::string whole = morvik::translate_from_unicode(units, encoding);
+    const std::string streamed = feed_in_pieces(handle.as<char16_t, char>(), units, lengths, case_name, cuts);
+    if (streamed != whole)
+      fail(case_name + " in pieces (cut after " + cuts + ") differs from translate_from_unicode\n  in       " +
+           hex(text) + "\n  pieces   " + hex(streamed) + "\n  one shot " + hex(whole));
+  }
   return 0;
 }
 
