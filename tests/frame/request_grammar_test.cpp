@@ -4,6 +4,7 @@
 
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "frame/saori_error.h"
@@ -29,6 +30,9 @@ struct grammar_case {
   std::string text;
   std::optional<parsed_fields> expected;  // nothing: the parse fails
 };
+
+// Test listings show the case by its name.
+void PrintTo(const grammar_case& c, std::ostream* out) { *out << c.name; }
 
 const std::string execute = "EXECUTE SAORI/1.0\r\n";
 
