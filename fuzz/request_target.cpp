@@ -22,14 +22,21 @@ bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+void* host_copy(const std::uint8_t* data, std::size_t size) {
+  void* const block = std::malloc(size == 0 ? 1 : size);
+  if (block != nullptr && size != 0) std::memcpy(block, data, size);
+  return block;
+}
+
 }  // namespace
 
 int request_target(const std::uint8_t* data, std::size_t size) {
   if (size > 0x7FFFFFF0u) return 0;
+  // The same bytes as the module's directory: load frees the block and always answers 1.
+  if (load(host_copy(data, size), static_cast<saori_long>(size)) != 1) fail("load did not return 1");
   // An exact-size block, as a host allocates it: any read past *len is a heap overflow.
-  void* const block = std::malloc(size == 0 ? 1 : size);
+  void* const block = host_copy(data, size);
   if (block == nullptr) return 0;
-  if (size != 0) std::memcpy(block, data, size);
   saori_long len = static_cast<saori_long>(size);
   char* const response = static_cast<char*>(request(block, &len));
 
@@ -53,6 +60,7 @@ int request_target(const std::uint8_t* data, std::size_t size) {
     fail("response of " + std::to_string(text.size()) + " bytes for a " + std::to_string(size) +
          "-byte request " + hex(input));
   std::free(response);
+  if (unload() != 1) fail("unload did not return 1");
   return 0;
 }
 
