@@ -3,34 +3,17 @@
 
 #include <cstddef>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <string_view>
 
 #include "morvik/morvik.h"
+#include "tests/morvik/codec_testing.h"
 
 namespace {
 
-std::string hex(std::string_view bytes, std::size_t limit = 48) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string text;
-  for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
-    const unsigned char byte = static_cast<unsigned char>(bytes[i]);
-    if (!text.empty()) text += ' ';
-    text += digits[byte >> 4];
-    text += digits[byte & 15];
-  }
-  if (bytes.size() > limit) text += " ... (" + std::to_string(bytes.size()) + " bytes)";
-  return text.empty() ? "(empty)" : text;
-}
-
-std::string bytes(std::string_view hex_text) {
-  std::string result;
-  std::istringstream in{std::string(hex_text)};
-  unsigned value;
-  while (in >> std::hex >> value) result += static_cast<char>(value);
-  return result;
-}
+using codec_testing::bytes;
+// Long texts show their first bytes only.
+std::string hex(std::string_view text) { return codec_testing::hex(text, 48); }
 
 // `length` bytes of 7-bit filler, with `insert` written at `offset`.
 std::string padded(std::size_t length, std::size_t offset, std::string_view insert) {

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers shared by the codec tests: byte strings written and printed as hex.
+// Helpers shared by the morvik tests: byte strings written and printed as hex.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -11,14 +11,17 @@
 
 namespace codec_testing {
 
-inline std::string hex(std::string_view bytes) {
+// At most `limit` bytes are shown, then the length.
+inline std::string hex(std::string_view bytes, std::size_t limit = std::string_view::npos) {
   static const char digits[] = "0123456789ABCDEF";
   std::string text;
-  for (unsigned char byte : bytes) {
+  for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(bytes[i]);
     if (!text.empty()) text += ' ';
     text += digits[byte >> 4];
     text += digits[byte & 15];
   }
+  if (bytes.size() > limit) text += " ... (" + std::to_string(bytes.size()) + " bytes)";
   return text.empty() ? "(empty)" : text;
 }
 

@@ -6,28 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "morvik/morvik.h"
+#include "tests/morvik/codec_testing.h"
 
 namespace {
 
-std::string hex(std::string_view bytes) {
-  std::string text;
-  char buffer[4];
-  for (unsigned char byte : bytes) {
-    std::snprintf(buffer, sizeof buffer, "%02X ", byte);
-    text += buffer;
-  }
-  return text.empty() ? "(empty)" : text;
-}
-
-std::string hex(std::u16string_view units) {
-  std::string text;
-  char buffer[8];
-  for (char16_t unit : units) {
-    std::snprintf(buffer, sizeof buffer, "%04X ", static_cast<unsigned>(unit));
-    text += buffer;
-  }
-  return text.empty() ? "(empty)" : text;
-}
+using codec_testing::hex;
 
 TEST(Constants, StringsHoldTheirBytes) {
   const struct {

@@ -8,33 +8,15 @@
 #include <gtest/gtest.h>
 
 #include "morvik/engine.h"
+#include "tests/morvik/codec_testing.h"
 
 namespace {
+
+using codec_testing::hex;
 
 using morvik::chunk_buffer;
 using morvik::engine_handle;
 using morvik::step_result;
-
-std::string hex(std::string_view bytes) {
-  std::string text;
-  char buffer[4];
-  for (unsigned char byte : bytes) {
-    std::snprintf(buffer, sizeof buffer, "%02X ", byte);
-    text += buffer;
-  }
-  return text.empty() ? "(empty)" : text;
-}
-
-std::string hex(std::u16string_view units) {
-  std::string text;
-  char buffer[8];
-  for (char16_t unit : units) {
-    std::snprintf(buffer, sizeof buffer, "%04X ", static_cast<unsigned>(unit));
-    text += buffer;
-  }
-  return text.empty() ? "(empty)" : text;
-}
-
 // Test encoding: 00-7F one byte, a lead byte 80-FE and any trail byte make the unit
 // lead * 256 + trail, FF cannot be decoded.
 bool is_lead(char byte) {

@@ -15,29 +15,12 @@
 #include "morvik/code_table.h"
 #include "morvik/morvik.h"
 #include "morvik/scorer.h"
+#include "tests/morvik/codec_testing.h"
 
 namespace {
 
-std::string hex(std::string_view bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string text;
-  for (unsigned char byte : bytes) {
-    if (!text.empty()) text += ' ';
-    text += digits[byte >> 4];
-    text += digits[byte & 15];
-  }
-  return text.empty() ? "(empty)" : text;
-}
-
-// "82 CC" -> the bytes 82 CC.
-std::string bytes(std::string_view hex_text) {
-  std::string result;
-  std::istringstream in{std::string(hex_text)};
-  unsigned value;
-  while (in >> std::hex >> value) result += static_cast<char>(value);
-  return result;
-}
-
+using codec_testing::hex;
+using codec_testing::bytes;
 template <class Scorer>
 Scorer fed(std::string_view input) {
   Scorer scorer;
