@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -295,6 +296,16 @@ int main(int argc, char** argv) {
 
   morvik::initialize_library();
   static const bench::corpus inputs = bench::build_corpus(manuals, sources, prose_bytes, ascii_bytes, 1000);
+
+  // For profiling one conversion outside the benchmark (callgrind, perf): the inputs as files.
+  const std::string dump = environment("KORVEL_BENCH_DUMP", "");
+  if (!dump.empty()) {
+    std::filesystem::create_directories(dump);
+    for (form f : {form::sjis, form::euc, form::jis, form::utf8}) {
+      std::ofstream(dump + "/prose." + bench::display_name(f), std::ios::binary) << inputs.prose[f];
+      std::ofstream(dump + "/ascii-heavy." + bench::display_name(f), std::ios::binary) << inputs.ascii_heavy[f];
+    }
+  }
 
   auto ascii_share = [](const std::string& text) {
     std::size_t plain = static_cast<std::size_t>(
