@@ -6,6 +6,7 @@
 #include <uchardet/uchardet.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -267,20 +268,34 @@ std::string analyze_request(const std::string& text) {
          text + "\r\n\r\n";
 }
 
+// Each request is also timed alone, so that the median of single requests can be reported
+// beside the mean that the benchmark itself gives.
 void run_request(benchmark::State& state, saori_request_function request, const std::vector<std::string>* requests) {
+  using clock = std::chrono::steady_clock;
   std::size_t next = 0;
   std::size_t answered = 0;
+  std::vector<double> samples;
+  samples.reserve(1 << 20);
   for (auto _ : state) {
     const std::string& text = (*requests)[next];
     if (++next == requests->size()) next = 0;
+    const clock::time_point start = clock::now();
     void* block = std::malloc(text.size());
     std::memcpy(block, text.data(), text.size());
     saori_long length = static_cast<saori_long>(text.size());
     void* answer = request(block, &length);
     answered += static_cast<std::size_t>(length);
     std::free(answer);
+    if (samples.size() < samples.capacity()) {
+      samples.push_back(std::chrono::duration<double, std::micro>(clock::now() - start).count());
+    }
   }
   benchmark::DoNotOptimize(answered);
+  if (!samples.empty()) {
+    auto middle = samples.begin() + static_cast<std::ptrdiff_t>(samples.size() / 2);
+    std::nth_element(samples.begin(), middle, samples.end());
+    state.counters["median_us"] = *middle;
+  }
   std::string status = send_request(request, requests->front());
   status = status.substr(0, status.find('\r'));
   state.SetLabel(status);

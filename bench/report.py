@@ -94,13 +94,16 @@ def main():
               f"{ratio(micros(theirs), micros(ours))} | {ours.get('label', '') if ours else ''} | "
               f"{theirs.get('label', '') if theirs else ''} |")
     print()
-    print("Whole SAORI requests through the exported `request` of KORVEL.so, µs per request.")
+    print("Whole SAORI requests through the exported `request` of KORVEL.so: the median of single "
+          "requests timed one by one, and the mean CPU time per request.")
     print()
-    print("| Request | Input | µs | response |")
-    print("|---|---|---:|---|")
+    print("| Request | Input | median µs | mean µs | response |")
+    print("|---|---|---:|---:|---|")
     for function, kind in requests:
         run = runs.get(f"request/{function}/{kind}")
-        print(f"| \"{function}\" | {kind} | {number(micros(run), 2)} | {run.get('label', '') if run else ''} |")
+        median = run.get("median_us") if run and "error" not in run else None
+        print(f"| \"{function}\" | {kind} | {number(median, 2)} | {number(micros(run), 2)} | "
+              f"{run.get('label', '') if run else ''} |")
     print()
     for key in ("prose", "ascii_heavy", "short"):
         if key in context:
