@@ -31,12 +31,6 @@ class piece_lengths {
   std::uint32_t state_;
 };
 
-// The JIS readers' chunk-start check waits for a second byte whenever one byte is left in a
-// two-byte state, shifts included; a step in the middle of a chunk takes a shift alone. So a
-// text that ends in SO or SI, with that byte fed on its own, gets one "?" more than the whole
-// text does. That is the check as designed; the last shift therefore never travels alone.
-bool is_shift(char byte) { return byte == '\x0E' || byte == '\x0F'; }
-
 // The UTF-8 signature remover deletes only whole signatures within one call; a signature split
 // between two calls stays, as designed. Streams that must drop marks keep them in one piece.
 bool is_mark_byte(char byte) { return byte == '\xEF' || byte == '\xBB' || byte == '\xBF'; }
@@ -51,7 +45,6 @@ std::basic_string<OutputUnit> feed_in_pieces(morvik::basic_engine<InputUnit, Out
   std::basic_string<OutputUnit> streamed;
   for (std::size_t at = 0; at < text.size();) {
     std::size_t length = std::min(lengths.next(), text.size() - at);
-    if (at + length + 1 == text.size() && is_shift(static_cast<char>(text.back()))) ++length;
     while (keep_marks_whole && at + length < text.size() && at + length > 0 &&
            is_mark_byte(static_cast<char>(text[at + length - 1])) && is_mark_byte(static_cast<char>(text[at + length])))
       ++length;
