@@ -80,6 +80,7 @@ class sjis_to_unicode_engine final
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
     unsigned b = byte_value(text[pos]);
+    if (b < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     if (is_sjis_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);
@@ -109,7 +110,8 @@ class unicode_to_sjis_engine final
     : public chunked_engine<unicode_to_sjis_engine, char16_t, char> {
  public:
   bool can_start(const char16_t*, std::size_t, std::size_t) const { return true; }
-  step_result step(const char16_t* text, std::size_t& pos, std::size_t, chunk_buffer<char>& buffer) {
+  step_result step(const char16_t* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    if (text[pos] < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     char16_t u = text[pos++];
     if (u < 0x80) {
       buffer.put(static_cast<char>(u));
@@ -134,6 +136,7 @@ class sjis_to_euc_engine final : public chunked_engine<sjis_to_euc_engine, char,
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     unsigned b = byte_value(text[pos]);
+    if (b < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     if (is_sjis_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);

@@ -35,6 +35,7 @@ class euc_to_unicode_engine final
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
     unsigned b = byte_value(text[pos]);
+    if (b < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     if (is_euc_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);
@@ -72,7 +73,8 @@ class unicode_to_euc_engine final
     : public chunked_engine<unicode_to_euc_engine, char16_t, char> {
  public:
   bool can_start(const char16_t*, std::size_t, std::size_t) const { return true; }
-  step_result step(const char16_t* text, std::size_t& pos, std::size_t, chunk_buffer<char>& buffer) {
+  step_result step(const char16_t* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    if (text[pos] < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     char16_t u = text[pos++];
     if (u < 0x80) {
       // ASCII never reaches the table, which maps U+007E to JIS X 0212 as well.

@@ -134,6 +134,7 @@ class sjis_to_jis_engine final : public jis_writer<sjis_to_jis_engine> {
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     unsigned b = byte_value(text[pos]);
+    if (b < 0x80 && status == jis_A && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     if (is_sjis_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);
@@ -175,6 +176,7 @@ class euc_to_jis_engine final : public jis_writer<euc_to_jis_engine> {
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     unsigned b = byte_value(text[pos]);
+    if (b < 0x80 && status == jis_A && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     if (is_euc_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);
@@ -245,6 +247,7 @@ class jis_to_euc_engine final : public chunked_engine<jis_to_euc_engine, char, c
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     char b = text[pos];
+    if (status == jis_A && copy_plain_jis_block(text, pos, n, buffer)) return step_result::converted;
     // Escapes and shifts end the chunk so that the chunk-start check sees the new state.
     if (b == escape_byte) {
       if (is_incomplete_escape(text, pos, n)) return step_result::end_chunk;

@@ -30,6 +30,7 @@ class utf8_to_unicode_engine final
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
     unsigned b = byte_value(text[pos]);
+    if (b < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     std::uint32_t length = utf8_sequence_length(b);
     if (length == 0) {
       append_token(buffer, replacement_token());
@@ -63,6 +64,7 @@ class unicode_to_utf8_engine final
   }
   step_result step(const char16_t* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     char16_t unit = text[pos];
+    if (unit < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     std::uint32_t code_point = unit;
     if (is_high_surrogate(unit)) {
       if (pos + 1 == n) return step_result::end_chunk;
