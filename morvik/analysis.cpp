@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "morvik/ascii_runs.h"
 #include "morvik/morvik.h"
 #include "morvik/scorer.h"
 
@@ -65,6 +66,13 @@ struct byte_set {
   }
   std::array<bool, 256> contains{};
 };
+
+// Eight bytes at a time up to the first of `non_plain_bytes`: none of them is NUL, SI, ESC or high.
+bool is_plain_block(const char* text) {
+  const std::uint64_t word = load_block(text);
+  return (word & 0x8080808080808080u) == 0 && !has_byte(word, 0x00) && !has_byte(word, 0x0F) &&
+         !has_byte(word, 0x1B);
+}
 
 // One pass for the three escapes: each starts with ESC.
 bool has_jis_escape(std::string_view text) {
@@ -133,32 +141,19 @@ encoding_id detect_encoding(std::string_view text, std::size_t max_length) {
 
   static const byte_set non_plain(non_plain_bytes);
   std::size_t first = 0;
+  while (n - first >= ascii_block_size && is_plain_block(examined.data() + first)) first += ascii_block_size;
   while (first < n && !non_plain.contains[byte_at(examined, first)]) ++first;
   if (first == n) return ansi;
 
   const std::size_t start = first - first % window_alignment;
   const std::size_t end = std::min(start + scan_window, n);
-  sjis_scorer sjis_reader;
-  euc_scorer euc_reader;
-  utf8_scorer utf8_reader;
-  std::size_t high_bytes = 0;
-  std::size_t even_nuls = 0;
-  std::size_t odd_nuls = 0;
-  for (std::size_t offset = start; offset < end; ++offset) {
-    const unsigned b = byte_at(examined, offset);
-    sjis_reader.feed(b);
-    euc_reader.feed(b);
-    utf8_reader.feed(b);
-    if (b >= 0x80) ++high_bytes;
-    if (b == 0) ++(offset % 2 == 0 ? even_nuls : odd_nuls);
-  }
+  const window_scores window = score_window(examined, start, end);
+  if (window.even_nuls + window.odd_nuls > 0) return window.odd_nuls > window.even_nuls ? unicode : utf16be;
+  if (window.high_bytes == 0) return examined.find(shift_in) != std::string_view::npos ? jis : ansi;
 
-  if (even_nuls + odd_nuls > 0) return odd_nuls > even_nuls ? unicode : utf16be;
-  if (high_bytes == 0) return examined.find(shift_in) != std::string_view::npos ? jis : ansi;
-
-  const std::int32_t s = sjis_reader.evaluate();
-  const std::int32_t e = euc_reader.evaluate();
-  const std::int32_t u = utf8_reader.evaluate();
+  const std::int32_t s = window.sjis_reader.evaluate();
+  const std::int32_t e = window.euc_reader.evaluate();
+  const std::int32_t u = window.utf8_reader.evaluate();
   if (s == e && e == u) return by_line_breaks(examined);
   if (e < s) return u > s ? utf8 : sjis;
   return u > e ? utf8 : euc;

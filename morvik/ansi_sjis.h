@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "morvik/ascii_runs.h"
 #include "morvik/code_table.h"
 #include "morvik/engine.h"
 
@@ -42,45 +43,50 @@ inline bool sjis_can_start(const char* text, std::size_t pos, std::size_t n) {
   return !(n - pos == 1 && is_sjis_lead_byte(byte_value(text[pos])));
 }
 
-class ansi_to_unicode_engine final
-    : public chunked_engine<ansi_to_unicode_engine, char, char16_t> {
+template <bool FastPath>
+class basic_ansi_to_unicode_engine final
+    : public chunked_engine<basic_ansi_to_unicode_engine<FastPath>, char, char16_t> {
  public:
   bool can_start(const char*, std::size_t, std::size_t) const { return true; }
-  step_result step(const char* text, std::size_t& pos, std::size_t, chunk_buffer<char16_t>& buffer) {
-    unsigned b = byte_value(text[pos++]);
-    if (b < 0x80) {
-      buffer.put(static_cast<char16_t>(b));
+  step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
+    if (byte_value(text[pos]) < 0x80) {
+      put_ascii<FastPath>(text, pos, n, buffer);
     } else {
-      append_token(buffer, replacement_token());
+      append_token(buffer, this->replacement_token());
+      pos += 1;
     }
     return step_result::converted;
   }
 };
 
-class unicode_to_ansi_engine final
-    : public chunked_engine<unicode_to_ansi_engine, char16_t, char> {
+template <bool FastPath>
+class basic_unicode_to_ansi_engine final
+    : public chunked_engine<basic_unicode_to_ansi_engine<FastPath>, char16_t, char> {
  public:
   bool can_start(const char16_t*, std::size_t, std::size_t) const { return true; }
-  step_result step(const char16_t* text, std::size_t& pos, std::size_t, chunk_buffer<char>& buffer) {
-    char16_t u = text[pos++];
-    if (u < 0x80) {
-      buffer.put(static_cast<char>(u));
+  step_result step(const char16_t* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    if (text[pos] < 0x80) {
+      put_ascii<FastPath>(text, pos, n, buffer);
     } else {
-      append_token(buffer, replacement_token());
+      append_token(buffer, this->replacement_token());
+      pos += 1;
     }
     return step_result::converted;
   }
 };
 
-class sjis_to_unicode_engine final
-    : public chunked_engine<sjis_to_unicode_engine, char, char16_t> {
+template <bool FastPath>
+class basic_sjis_to_unicode_engine final
+    : public chunked_engine<basic_sjis_to_unicode_engine<FastPath>, char, char16_t> {
  public:
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
     return sjis_can_start(text, pos, n);
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
+    if constexpr (FastPath) {
+      if (fast_run(text, pos, n, buffer)) return step_result::converted;
+    }
     unsigned b = byte_value(text[pos]);
-    if (b < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     if (is_sjis_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);
@@ -92,7 +98,7 @@ class sjis_to_unicode_engine final
         }
       }
       // The second byte is read afresh: it may be ASCII or start the next character.
-      append_token(buffer, replacement_token());
+      append_token(buffer, this->replacement_token());
       pos += 1;
       return step_result::converted;
     }
@@ -104,14 +110,40 @@ class sjis_to_unicode_engine final
     pos += 1;
     return step_result::converted;
   }
+
+ private:
+  // 7-bit bytes and double-byte characters with a mapping, as long as they come; everything
+  // else is left to the plain step. True when anything was converted.
+  bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
+    const std::size_t start = pos;
+    chunk_writer<char16_t> out(buffer);
+    while (n - pos >= 2 && out.has_room()) {
+      const unsigned b = byte_value(text[pos]);
+      if (b < 0x80) {
+        put_ascii_unit_or_block(text, pos, n, out);
+        continue;
+      }
+      const unsigned t = byte_value(text[pos + 1]);
+      if (!is_sjis_lead_byte(b) || !is_sjis_second_byte(t)) break;
+      const std::uint32_t unit = sjis_to_unicode.lookup(static_cast<std::int32_t>(b << 8 | t));
+      if (unit == 0) break;
+      out.put(static_cast<char16_t>(unit));
+      pos += 2;
+    }
+    out.commit(buffer);
+    return pos != start;
+  }
 };
 
-class unicode_to_sjis_engine final
-    : public chunked_engine<unicode_to_sjis_engine, char16_t, char> {
+template <bool FastPath>
+class basic_unicode_to_sjis_engine final
+    : public chunked_engine<basic_unicode_to_sjis_engine<FastPath>, char16_t, char> {
  public:
   bool can_start(const char16_t*, std::size_t, std::size_t) const { return true; }
   step_result step(const char16_t* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
-    if (text[pos] < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
+    if constexpr (FastPath) {
+      if (fast_run(text, pos, n, buffer)) return step_result::converted;
+    }
     char16_t u = text[pos++];
     if (u < 0x80) {
       buffer.put(static_cast<char>(u));
@@ -119,7 +151,7 @@ class unicode_to_sjis_engine final
     }
     std::uint32_t code = unicode_to_sjis.lookup(u);
     if (code == 0) {
-      append_token(buffer, replacement_token());
+      append_token(buffer, this->replacement_token());
     } else if (code < 0x100) {
       buffer.put(static_cast<char>(code));
     } else {
@@ -127,16 +159,39 @@ class unicode_to_sjis_engine final
     }
     return step_result::converted;
   }
+
+ private:
+  // 7-bit units and characters with a double-byte code, as long as they come.
+  bool fast_run(const char16_t* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    const std::size_t start = pos;
+    chunk_writer<char> out(buffer);
+    while (pos < n && out.has_room()) {
+      const char16_t u = text[pos];
+      if (u < 0x80) {
+        put_ascii_unit_or_block(text, pos, n, out);
+        continue;
+      }
+      const std::uint32_t code = unicode_to_sjis.lookup(u);
+      if (code < 0x100) break;
+      out.put(static_cast<char>(code >> 8), static_cast<char>(code & 0xFF));
+      pos += 1;
+    }
+    out.commit(buffer);
+    return pos != start;
+  }
 };
 
-class sjis_to_euc_engine final : public chunked_engine<sjis_to_euc_engine, char, char> {
+template <bool FastPath>
+class basic_sjis_to_euc_engine final : public chunked_engine<basic_sjis_to_euc_engine<FastPath>, char, char> {
  public:
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
     return sjis_can_start(text, pos, n);
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    if constexpr (FastPath) {
+      if (fast_run(text, pos, n, buffer)) return step_result::converted;
+    }
     unsigned b = byte_value(text[pos]);
-    if (b < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     if (is_sjis_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);
@@ -149,7 +204,7 @@ class sjis_to_euc_engine final : public chunked_engine<sjis_to_euc_engine, char,
         euc_code = ibm_ext_to_euc.lookup(static_cast<std::int32_t>(b << 8 | t));
       }
       if (euc_code == 0) {
-        append_token(buffer, replacement_token());
+        append_token(buffer, this->replacement_token());
         pos += 1;
       } else {
         buffer.put(static_cast<char>(euc_code >> 8), static_cast<char>(euc_code & 0xFF));
@@ -165,6 +220,33 @@ class sjis_to_euc_engine final : public chunked_engine<sjis_to_euc_engine, char,
     pos += 1;
     return step_result::converted;
   }
+
+ private:
+  // 7-bit bytes and JIS X 0208 characters (lead bytes below the user-defined area).
+  bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    const std::size_t start = pos;
+    chunk_writer<char> out(buffer);
+    while (n - pos >= 2 && out.has_room()) {
+      const unsigned b = byte_value(text[pos]);
+      if (b < 0x80) {
+        put_ascii_unit_or_block(text, pos, n, out);
+        continue;
+      }
+      const unsigned t = byte_value(text[pos + 1]);
+      if (!is_sjis_lead_byte(b) || b >= 0xF0 || !is_sjis_second_byte(t)) break;
+      const std::uint32_t euc_code = sjis_to_jisx0208(b, t) | 0x8080;
+      out.put(static_cast<char>(euc_code >> 8), static_cast<char>(euc_code & 0xFF));
+      pos += 2;
+    }
+    out.commit(buffer);
+    return pos != start;
+  }
 };
+
+using ansi_to_unicode_engine = basic_ansi_to_unicode_engine<true>;
+using unicode_to_ansi_engine = basic_unicode_to_ansi_engine<true>;
+using sjis_to_unicode_engine = basic_sjis_to_unicode_engine<true>;
+using unicode_to_sjis_engine = basic_unicode_to_sjis_engine<true>;
+using sjis_to_euc_engine = basic_sjis_to_euc_engine<true>;
 
 }  // namespace morvik

@@ -27,15 +27,18 @@ inline bool euc_can_start(const char* text, std::size_t pos, std::size_t n) {
   return true;
 }
 
-class euc_to_unicode_engine final
-    : public chunked_engine<euc_to_unicode_engine, char, char16_t> {
+template <bool FastPath>
+class basic_euc_to_unicode_engine final
+    : public chunked_engine<basic_euc_to_unicode_engine<FastPath>, char, char16_t> {
  public:
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
     return euc_can_start(text, pos, n);
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
+    if constexpr (FastPath) {
+      if (fast_run(text, pos, n, buffer)) return step_result::converted;
+    }
     unsigned b = byte_value(text[pos]);
-    if (b < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     if (is_euc_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);
@@ -46,7 +49,7 @@ class euc_to_unicode_engine final
           return step_result::converted;
         }
       }
-      append_token(buffer, replacement_token());
+      append_token(buffer, this->replacement_token());
       pos += 1;
       return step_result::converted;
     }
@@ -58,7 +61,7 @@ class euc_to_unicode_engine final
         buffer.put(static_cast<char16_t>(unit));
         pos += 3;
       } else {
-        append_token(buffer, replacement_token());
+        append_token(buffer, this->replacement_token());
         pos += 1;
       }
       return step_result::converted;
@@ -67,14 +70,39 @@ class euc_to_unicode_engine final
     pos += 1;
     return step_result::converted;
   }
+
+ private:
+  // 7-bit bytes and double-byte characters with a mapping, as long as they come.
+  bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
+    const std::size_t start = pos;
+    chunk_writer<char16_t> out(buffer);
+    while (n - pos >= 2 && out.has_room()) {
+      const unsigned b = byte_value(text[pos]);
+      if (b < 0x80) {
+        put_ascii_unit_or_block(text, pos, n, out);
+        continue;
+      }
+      const unsigned t = byte_value(text[pos + 1]);
+      if (!is_euc_lead_byte(b) || !is_euc_second_byte(t)) break;
+      const std::uint32_t unit = euc_to_unicode.lookup(static_cast<std::int32_t>(b << 8 | t));
+      if (unit == 0) break;
+      out.put(static_cast<char16_t>(unit));
+      pos += 2;
+    }
+    out.commit(buffer);
+    return pos != start;
+  }
 };
 
-class unicode_to_euc_engine final
-    : public chunked_engine<unicode_to_euc_engine, char16_t, char> {
+template <bool FastPath>
+class basic_unicode_to_euc_engine final
+    : public chunked_engine<basic_unicode_to_euc_engine<FastPath>, char16_t, char> {
  public:
   bool can_start(const char16_t*, std::size_t, std::size_t) const { return true; }
   step_result step(const char16_t* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
-    if (text[pos] < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
+    if constexpr (FastPath) {
+      if (fast_run(text, pos, n, buffer)) return step_result::converted;
+    }
     char16_t u = text[pos++];
     if (u < 0x80) {
       // ASCII never reaches the table, which maps U+007E to JIS X 0212 as well.
@@ -84,7 +112,7 @@ class unicode_to_euc_engine final
     std::uint32_t euc_code = unicode_to_euc.lookup(u);
     MORVIK_ASSERT(euc_code <= 0xFFFFFF, "euc_code <= 0xFFFFFF");
     if (euc_code == 0) {
-      append_token(buffer, replacement_token());
+      append_token(buffer, this->replacement_token());
     } else if (euc_code > 0xFFFF) {
       buffer.put(static_cast<char>(euc_code >> 16));
       buffer.put(static_cast<char>((euc_code >> 8) & 0xFF), static_cast<char>(euc_code & 0xFF));
@@ -95,6 +123,29 @@ class unicode_to_euc_engine final
     }
     return step_result::converted;
   }
+
+ private:
+  // 7-bit units and characters with a double-byte code, as long as they come.
+  bool fast_run(const char16_t* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    const std::size_t start = pos;
+    chunk_writer<char> out(buffer);
+    while (pos < n && out.has_room()) {
+      const char16_t u = text[pos];
+      if (u < 0x80) {
+        put_ascii_unit_or_block(text, pos, n, out);
+        continue;
+      }
+      const std::uint32_t euc_code = unicode_to_euc.lookup(u);
+      if (euc_code < 0x100 || euc_code > 0xFFFF) break;
+      out.put(static_cast<char>(euc_code >> 8), static_cast<char>(euc_code & 0xFF));
+      pos += 1;
+    }
+    out.commit(buffer);
+    return pos != start;
+  }
 };
+
+using euc_to_unicode_engine = basic_euc_to_unicode_engine<true>;
+using unicode_to_euc_engine = basic_unicode_to_euc_engine<true>;
 
 }  // namespace morvik

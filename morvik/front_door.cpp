@@ -217,46 +217,63 @@ stage_list encoding_stages(encoding_id to) {
   return list;
 }
 
+// Room for a stage's whole output, so that it grows once: a unit per byte into UTF-16 (never
+// less), three bytes a kana or kanji into UTF-8, two into the other encodings.
+template <class Engine>
+std::size_t output_estimate(std::size_t input_length) {
+  if constexpr (std::is_same_v<typename Engine::output_unit, char16_t>) {
+    return input_length;
+  } else if constexpr (std::is_same_v<Engine, unicode_to_utf8_engine>) {
+    return 3 * input_length;
+  } else if constexpr (std::is_same_v<typename Engine::input_unit, char16_t>) {
+    return 2 * input_length;
+  } else {
+    return input_length + input_length / 4;
+  }
+}
+
+template <class Unit>
+std::basic_string<Unit>& held_text(narrow_string& narrow, wide_string& wide) {
+  if constexpr (std::is_same_v<Unit, char>) {
+    return narrow;
+  } else {
+    return wide;
+  }
+}
+
 // Runs the stages over a whole text on stack engines; each stage takes the whole output of
-// the one before. Signature stages are constructed and hand the text on unchanged.
+// the one before, which becomes its `rest` without a copy. Signature stages are constructed
+// and hand the text on unchanged.
 template <class InputUnit, class OutputUnit>
 std::basic_string<OutputUnit> run_stages(const stage_list& list, std::basic_string_view<InputUnit> text) {
   narrow_string narrow;
   wide_string wide;
-  std::string_view narrow_view;
-  std::u16string_view wide_view;
-  if constexpr (std::is_same_v<InputUnit, char>) {
-    narrow_view = text;
-  } else {
-    wide_view = text;
-  }
+  bool converted = false;  // false while the text is still the caller's
   for (stage s : list) {
     visit_stage(s, [&](auto tag) {
       using engine_type = typename decltype(tag)::type;
-      engine_type engine;
       if constexpr (!is_signature_engine<engine_type>) {
-        if constexpr (std::is_same_v<typename engine_type::input_unit, char>) {
-          engine.translate_all(narrow_view);
-        } else {
-          engine.translate_all(wide_view);
+        using input_unit = typename engine_type::input_unit;
+        engine_type engine;
+        if (converted) {
+          engine.rest.swap(held_text<input_unit>(narrow, wide));
+        } else if constexpr (std::is_same_v<input_unit, InputUnit>) {
+          engine.rest.assign(text.data(), text.size());
         }
-        if constexpr (std::is_same_v<typename engine_type::output_unit, char>) {
-          narrow = std::move(engine.output);
-          narrow_view = narrow;
-        } else {
-          wide = std::move(engine.output);
-          wide_view = wide;
-        }
+        engine.output.reserve(output_estimate<engine_type>(engine.rest.size()));
+        engine.translate();
+        engine.flush();
+        held_text<typename engine_type::output_unit>(narrow, wide) = std::move(engine.output);
+        converted = true;
       }
     });
   }
   // The last stage's output is handed over; a text that no stage touched is copied.
-  if constexpr (std::is_same_v<OutputUnit, char>) {
-    if (!narrow.empty() && narrow_view.data() == narrow.data()) return narrow;
-    return narrow_string(narrow_view);
+  if (converted) return std::move(held_text<OutputUnit>(narrow, wide));
+  if constexpr (std::is_same_v<InputUnit, OutputUnit>) {
+    return std::basic_string<OutputUnit>(text);
   } else {
-    if (!wide.empty() && wide_view.data() == wide.data()) return wide;
-    return wide_string(wide_view);
+    return std::basic_string<OutputUnit>();
   }
 }
 

@@ -15,10 +15,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "morvik/ansi_sjis.h"
+#include "morvik/ascii_runs.h"
 #include "morvik/code_table.h"
 #include "morvik/engine.h"
 #include "morvik/euc.h"
@@ -123,18 +125,29 @@ class jis_writer : public chunked_engine<Derived, char, char> {
     return true;
   }
 
+  // What switch_state writes, written by a fast run into its chunk instead: the output is the
+  // same, the chunk just goes on.
+  void announce(jis_state wanted, chunk_writer<char>& out) {
+    if (status == wanted) return;
+    for (char c : escape_sequence(wanted)) out.put(c);
+    status = wanted;
+  }
+
  private:
   jis_state requested_ = jis_A;
 };
 
-class sjis_to_jis_engine final : public jis_writer<sjis_to_jis_engine> {
+template <bool FastPath>
+class basic_sjis_to_jis_engine final : public jis_writer<basic_sjis_to_jis_engine<FastPath>> {
  public:
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
     return sjis_can_start(text, pos, n);
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    if constexpr (FastPath) {
+      if (fast_run(text, pos, n, buffer)) return step_result::converted;
+    }
     unsigned b = byte_value(text[pos]);
-    if (b < 0x80 && status == jis_A && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     if (is_sjis_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);
@@ -147,48 +160,75 @@ class sjis_to_jis_engine final : public jis_writer<sjis_to_jis_engine> {
         jis_code = ibm_ext_to_euc.lookup(static_cast<std::int32_t>(b << 8 | t)) & 0x7F7F;
       }
       if (jis_code != 0) {
-        if (needs_switch(jis_K2)) return step_result::switch_state;
+        if (this->needs_switch(jis_K2)) return step_result::switch_state;
         buffer.put(static_cast<char>(jis_code >> 8), static_cast<char>(jis_code & 0xFF));
         pos += 2;
         return step_result::converted;
       }
-      if (needs_switch(jis_A)) return step_result::switch_state;
-      append_token(buffer, replacement_token());
+      if (this->needs_switch(jis_A)) return step_result::switch_state;
+      append_token(buffer, this->replacement_token());
       pos += 1;
       return step_result::converted;
     }
     if (is_half_width_katakana(b)) {
-      if (needs_switch(jis_K1)) return step_result::switch_state;
+      if (this->needs_switch(jis_K1)) return step_result::switch_state;
       buffer.put(static_cast<char>(b - 0x80));
     } else {
-      if (needs_switch(jis_A)) return step_result::switch_state;
+      if (this->needs_switch(jis_A)) return step_result::switch_state;
       buffer.put(static_cast<char>(b));
     }
     pos += 1;
     return step_result::converted;
   }
+
+ private:
+  // 7-bit bytes and JIS X 0208 characters, each run announced by its escape sequence right
+  // in the chunk, where the plain step ends the chunk and has the loop switch.
+  bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    const std::size_t start = pos;
+    chunk_writer<char> out(buffer);
+    while (n - pos >= 2 && out.has_room()) {
+      const unsigned b = byte_value(text[pos]);
+      if (b < 0x80) {
+        this->announce(jis_A, out);
+        put_ascii_unit_or_block(text, pos, n, out);
+        continue;
+      }
+      const unsigned t = byte_value(text[pos + 1]);
+      if (!is_sjis_lead_byte(b) || b >= 0xF0 || !is_sjis_second_byte(t)) break;
+      this->announce(jis_K2, out);
+      const std::uint32_t jis_code = sjis_to_jisx0208(b, t);
+      out.put(static_cast<char>(jis_code >> 8), static_cast<char>(jis_code & 0xFF));
+      pos += 2;
+    }
+    out.commit(buffer);
+    return pos != start;
+  }
 };
 
-class euc_to_jis_engine final : public jis_writer<euc_to_jis_engine> {
+template <bool FastPath>
+class basic_euc_to_jis_engine final : public jis_writer<basic_euc_to_jis_engine<FastPath>> {
  public:
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
     return euc_can_start(text, pos, n);
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    if constexpr (FastPath) {
+      if (fast_run(text, pos, n, buffer)) return step_result::converted;
+    }
     unsigned b = byte_value(text[pos]);
-    if (b < 0x80 && status == jis_A && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     if (is_euc_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);
       if (b == 0x8E && is_half_width_katakana(t)) {
-        if (needs_switch(jis_K1)) return step_result::switch_state;
+        if (this->needs_switch(jis_K1)) return step_result::switch_state;
         buffer.put(static_cast<char>(t - 0x80));
         pos += 2;
         return step_result::converted;
       }
       // 8E before anything but katakana is invalid: its 7-bit form would be SO.
       if (b != 0x8E && t >= 0x80) {
-        if (needs_switch(jis_K2)) return step_result::switch_state;
+        if (this->needs_switch(jis_K2)) return step_result::switch_state;
         buffer.put(static_cast<char>(b & 0x7F), static_cast<char>(t & 0x7F));
         pos += 2;
         return step_result::converted;
@@ -200,21 +240,43 @@ class euc_to_jis_engine final : public jis_writer<euc_to_jis_engine> {
       unsigned c = byte_value(text[pos + 1]);
       unsigned d = byte_value(text[pos + 2]);
       if (c < 0x80 || d < 0x80) return invalid(pos, buffer);  // the ASCII after it survives
-      if (needs_switch(jis_X)) return step_result::switch_state;
+      if (this->needs_switch(jis_X)) return step_result::switch_state;
       buffer.put(static_cast<char>(c & 0x7F), static_cast<char>(d & 0x7F));
       pos += 3;
       return step_result::converted;
     }
-    if (needs_switch(jis_A)) return step_result::switch_state;
+    if (this->needs_switch(jis_A)) return step_result::switch_state;
     buffer.put(static_cast<char>(b));
     pos += 1;
     return step_result::converted;
   }
 
  private:
+  // 7-bit bytes and JIS X 0208 pairs, each run announced by its escape sequence right in the
+  // chunk, where the plain step ends the chunk and has the loop switch.
+  bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    const std::size_t start = pos;
+    chunk_writer<char> out(buffer);
+    while (n - pos >= 2 && out.has_room()) {
+      const unsigned b = byte_value(text[pos]);
+      if (b < 0x80) {
+        this->announce(jis_A, out);
+        put_ascii_unit_or_block(text, pos, n, out);
+        continue;
+      }
+      const unsigned t = byte_value(text[pos + 1]);
+      if (!is_euc_lead_byte(b) || b == 0x8E || t < 0x80) break;
+      this->announce(jis_K2, out);
+      out.put(static_cast<char>(b & 0x7F), static_cast<char>(t & 0x7F));
+      pos += 2;
+    }
+    out.commit(buffer);
+    return pos != start;
+  }
+
   step_result invalid(std::size_t& pos, chunk_buffer<char>& buffer) {
-    if (needs_switch(jis_A)) return step_result::switch_state;
-    append_token(buffer, replacement_token());
+    if (this->needs_switch(jis_A)) return step_result::switch_state;
+    append_token(buffer, this->replacement_token());
     pos += 1;
     return step_result::converted;
   }
@@ -238,7 +300,28 @@ inline bool is_incomplete_escape(const char* text, std::size_t pos, std::size_t 
   return remaining < 3 || (remaining == 3 && is_jisx0212_escape_start(text, pos));
 }
 
-class jis_to_euc_engine final : public chunked_engine<jis_to_euc_engine, char, char> {
+// JIS X 0208 pairs in blocks of eight bytes, while no byte of the block is an escape or a
+// shift; `high_bits` is or-ed into every byte (0x80 each for EUC-JP). False when no block was
+// taken.
+inline bool copy_jisx0208_blocks(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer,
+                                 std::uint64_t high_bits) {
+  const std::size_t start = pos;
+  chunk_writer<char> out(buffer);
+  while (n - pos >= ascii_block_size && out.has_block_room()) {
+    const std::uint64_t word = load_block(text + pos);
+    if (!is_shift_free_block(word)) break;
+    out.put_word(word | high_bits);
+    pos += ascii_block_size;
+  }
+  out.commit(buffer);
+  return pos != start;
+}
+
+template <bool FastPath>
+class basic_jis_to_euc_engine final
+    : public chunked_engine<basic_jis_to_euc_engine<FastPath>, char, char> {
+  using base = chunked_engine<basic_jis_to_euc_engine<FastPath>, char, char>;
+
  public:
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
     if (is_incomplete_escape(text, pos, n)) return false;
@@ -246,8 +329,10 @@ class jis_to_euc_engine final : public chunked_engine<jis_to_euc_engine, char, c
     return !(n - pos == 1 && (status == jis_K2 || status == jis_X) && !is_shift(text[pos]));
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    if constexpr (FastPath) {
+      if (fast_run(text, pos, n, buffer)) return step_result::converted;
+    }
     char b = text[pos];
-    if (status == jis_A && copy_plain_jis_block(text, pos, n, buffer)) return step_result::converted;
     // Escapes and shifts end the chunk so that the chunk-start check sees the new state.
     if (b == escape_byte) {
       if (is_incomplete_escape(text, pos, n)) return step_result::end_chunk;
@@ -294,18 +379,67 @@ class jis_to_euc_engine final : public chunked_engine<jis_to_euc_engine, char, c
 
   void flush() override {
     status = jis_A;
-    chunked_engine::flush();
+    base::flush();
   }
   void clear() override {
-    chunked_engine::clear();
+    base::clear();
     status = jis_A;
   }
 
   std::int32_t status = jis_A;
+
+ private:
+  // 7-bit text, JIS X 0208 pairs, and the two escapes between them, taken without ending the
+  // chunk: away from the end of the input the chunk-start check after a complete escape is
+  // always true, so going on in the same chunk writes the same bytes. Everything else (other
+  // escapes, shifts, the last byte) is left to the plain step.
+  bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    const std::size_t start = pos;
+    chunk_writer<char> out(buffer);
+    while (pos < n && out.has_room()) {
+      const char b = text[pos];
+      if (b == escape_byte) {
+        if (n - pos < 3 || text[pos + 2] != 'B' || (text[pos + 1] != '$' && text[pos + 1] != '(')) break;
+        status = text[pos + 1] == '$' ? jis_K2 : jis_A;
+        pos += 3;
+        continue;
+      }
+      if (is_shift(b)) break;
+      if (status == jis_K2) {
+        if (n - pos >= ascii_block_size && out.has_block_room()) {
+          const std::uint64_t word = load_block(text + pos);
+          if (is_shift_free_block(word)) {
+            out.put_word(word | 0x8080808080808080u);  // EUC-JP is every byte with its high bit
+            pos += ascii_block_size;
+            continue;
+          }
+        }
+        if (n - pos < 2) break;
+        out.put(static_cast<char>(byte_value(b) | 0x80), static_cast<char>(byte_value(text[pos + 1]) | 0x80));
+        pos += 2;
+      } else if (status == jis_A) {
+        if (n - pos >= ascii_block_size && out.has_block_room() && is_plain_jis_block(text + pos)) {
+          out.put_block(text + pos);
+          pos += ascii_block_size;
+        } else {
+          out.put(b);
+          pos += 1;
+        }
+      } else {
+        break;
+      }
+    }
+    out.commit(buffer);
+    return pos != start;
+  }
 };
 
-class jis_to_iso2022jp_engine final
-    : public chunked_engine<jis_to_iso2022jp_engine, char, char> {
+template <bool FastPath>
+class basic_jis_to_iso2022jp_engine final
+    : public chunked_engine<basic_jis_to_iso2022jp_engine<FastPath>, char, char> {
+  using base = chunked_engine<basic_jis_to_iso2022jp_engine<FastPath>, char, char>;
+
+
  public:
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
     if (is_incomplete_escape(text, pos, n)) return false;
@@ -336,6 +470,9 @@ class jis_to_iso2022jp_engine final
     }
     switch (from_status) {
       case jis_K2:
+        if constexpr (FastPath) {
+          if (to_status == jis_K2 && copy_jisx0208_blocks(text, pos, n, buffer, 0)) return step_result::converted;
+        }
         if (pos + 1 == n) return step_result::end_chunk;
         if (needs_switch(jis_K2)) return step_result::switch_state;
         buffer.put(b, text[pos + 1]);
@@ -345,7 +482,7 @@ class jis_to_iso2022jp_engine final
         // ISO-2022-JP has no JIS X 0212: each character becomes "?".
         if (pos + 1 == n) return step_result::end_chunk;
         if (needs_switch(jis_A)) return step_result::switch_state;
-        append_token(buffer, replacement_token());
+        append_token(buffer, this->replacement_token());
         pos += 2;
         return step_result::converted;
       case jis_K1:
@@ -353,8 +490,7 @@ class jis_to_iso2022jp_engine final
         return katakana_step(text, pos, n, buffer);
       default:
         if (needs_switch(jis_A)) return step_result::switch_state;
-        buffer.put(b);
-        pos += 1;
+        put_jis_ascii<FastPath>(text, pos, n, buffer);
         return step_result::converted;
     }
   }
@@ -365,27 +501,27 @@ class jis_to_iso2022jp_engine final
   }
 
   void flush() override {
-    if ((from_status == jis_K1 || from_status == jis_S) && rest.size() == 1 &&
-        is_jis_kana_byte(byte_value(rest[0]))) {
+    if ((from_status == jis_K1 || from_status == jis_S) && this->rest.size() == 1 &&
+        is_jis_kana_byte(byte_value(this->rest[0]))) {
       if (to_status != jis_K2) {
-        output.append(escape_jisx0208);
+        this->output.append(escape_jisx0208);
         to_status = jis_K2;
       }
-      std::uint16_t code = kana_to_jisx0208[byte_value(rest[0]) - 0x21];
-      output.push_back(static_cast<char>(code >> 8));
-      output.push_back(static_cast<char>(code & 0xFF));
-      rest.clear();
+      std::uint16_t code = kana_to_jisx0208[byte_value(this->rest[0]) - 0x21];
+      this->output.push_back(static_cast<char>(code >> 8));
+      this->output.push_back(static_cast<char>(code & 0xFF));
+      this->rest.clear();
     }
     from_status = jis_A;
     if (to_status == jis_K2) {
-      output.append(escape_ascii);
+      this->output.append(escape_ascii);
       to_status = jis_A;
     }
-    chunked_engine::flush();
+    base::flush();
   }
 
   void clear() override {
-    chunked_engine::clear();
+    base::clear();
     from_status = jis_A;
     to_status = jis_A;
     requested_ = jis_A;
@@ -406,7 +542,7 @@ class jis_to_iso2022jp_engine final
     unsigned b = byte_value(text[pos]);
     if (!is_jis_kana_byte(b)) {
       if (needs_switch(jis_A)) return step_result::switch_state;
-      append_token(buffer, replacement_token());
+      append_token(buffer, this->replacement_token());
       pos += 1;
       return step_result::converted;
     }
@@ -433,5 +569,10 @@ class jis_to_iso2022jp_engine final
 
   jis_state requested_ = jis_A;
 };
+
+using sjis_to_jis_engine = basic_sjis_to_jis_engine<true>;
+using euc_to_jis_engine = basic_euc_to_jis_engine<true>;
+using jis_to_euc_engine = basic_jis_to_euc_engine<true>;
+using jis_to_iso2022jp_engine = basic_jis_to_iso2022jp_engine<true>;
 
 }  // namespace morvik

@@ -22,18 +22,21 @@ namespace morvik {
 inline bool is_high_surrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 inline bool is_low_surrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-class utf8_to_unicode_engine final
-    : public chunked_engine<utf8_to_unicode_engine, char, char16_t> {
+template <bool FastPath>
+class basic_utf8_to_unicode_engine final
+    : public chunked_engine<basic_utf8_to_unicode_engine<FastPath>, char, char16_t> {
  public:
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
     return utf8_sequence_length(byte_value(text[pos])) <= n - pos;
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
+    if constexpr (FastPath) {
+      if (fast_run(text, pos, n, buffer)) return step_result::converted;
+    }
     unsigned b = byte_value(text[pos]);
-    if (b < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     std::uint32_t length = utf8_sequence_length(b);
     if (length == 0) {
-      append_token(buffer, replacement_token());
+      append_token(buffer, this->replacement_token());
       pos += 1;
       return step_result::converted;
     }
@@ -49,22 +52,55 @@ class utf8_to_unicode_engine final
       buffer.put(static_cast<char16_t>(0xD800 + (code_point >> 10)),
                  static_cast<char16_t>(0xDC00 + (code_point & 0x3FF)));
     } else {
-      append_token(buffer, replacement_token());
+      append_token(buffer, this->replacement_token());
     }
     pos += length;
     return step_result::converted;
   }
+
+ private:
+  // 7-bit bytes and two- and three-byte sequences (all of them inside the BMP), as long as
+  // they come; like the plain step, continuation bytes are taken unchecked.
+  bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
+    const std::size_t start = pos;
+    chunk_writer<char16_t> out(buffer);
+    while (pos < n && out.has_room()) {
+      const unsigned b = byte_value(text[pos]);
+      if (b < 0x80) {
+        put_ascii_unit_or_block(text, pos, n, out);
+        continue;
+      }
+      const std::uint32_t length = utf8_sequence_length(b);
+      if (length == 3 && n - pos >= 3) {
+        out.put(static_cast<char16_t>((b & utf8_lead_mask[3]) << 12 |
+                                      (byte_value(text[pos + 1]) & utf8_lead_mask[0]) << 6 |
+                                      (byte_value(text[pos + 2]) & utf8_lead_mask[0])));
+        pos += 3;
+      } else if (length == 2 && n - pos >= 2) {
+        out.put(static_cast<char16_t>((b & utf8_lead_mask[2]) << 6 |
+                                      (byte_value(text[pos + 1]) & utf8_lead_mask[0])));
+        pos += 2;
+      } else {
+        break;
+      }
+    }
+    out.commit(buffer);
+    return pos != start;
+  }
 };
 
-class unicode_to_utf8_engine final
-    : public chunked_engine<unicode_to_utf8_engine, char16_t, char> {
+template <bool FastPath>
+class basic_unicode_to_utf8_engine final
+    : public chunked_engine<basic_unicode_to_utf8_engine<FastPath>, char16_t, char> {
  public:
   bool can_start(const char16_t* text, std::size_t pos, std::size_t n) const {
     return !(n - pos == 1 && is_high_surrogate(text[pos]));
   }
   step_result step(const char16_t* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    if constexpr (FastPath) {
+      if (fast_run(text, pos, n, buffer)) return step_result::converted;
+    }
     char16_t unit = text[pos];
-    if (unit < 0x80 && copy_ascii_block(text, pos, n, buffer)) return step_result::converted;
     std::uint32_t code_point = unit;
     if (is_high_surrogate(unit)) {
       if (pos + 1 == n) return step_result::end_chunk;
@@ -92,7 +128,35 @@ class unicode_to_utf8_engine final
     }
     return step_result::converted;
   }
+
+ private:
+  // 7-bit units and every other unit but a high surrogate, as long as they come (a lone low
+  // surrogate is written like any BMP character).
+  bool fast_run(const char16_t* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
+    const std::size_t start = pos;
+    chunk_writer<char> out(buffer);
+    while (pos < n && out.has_room()) {
+      const std::uint32_t unit = text[pos];
+      if (unit < 0x80) {
+        put_ascii_unit_or_block(text, pos, n, out);
+        continue;
+      }
+      if (unit < 0x800) {
+        out.put(static_cast<char>(0xC0 | unit >> 6), static_cast<char>(0x80 | (unit & 0x3F)));
+      } else if (!is_high_surrogate(static_cast<char16_t>(unit))) {
+        out.put_three(0xE0 | unit >> 12, 0x80 | ((unit >> 6) & 0x3F), 0x80 | (unit & 0x3F));
+      } else {
+        break;
+      }
+      pos += 1;
+    }
+    out.commit(buffer);
+    return pos != start;
+  }
 };
+
+using utf8_to_unicode_engine = basic_utf8_to_unicode_engine<true>;
+using unicode_to_utf8_engine = basic_unicode_to_utf8_engine<true>;
 
 // UTF-16 byte pairs: all complete units at once, no chunks; an odd byte waits for its partner.
 template <bool BigEndian>

@@ -1,0 +1,180 @@
+#pragma once
+// Fast runs for the codecs' steps. Every codec writes a 7-bit unit as itself (the JIS readers
+// only outside escapes and shifts), so a step may take whole blocks of eight such units at a
+// time; a fast run also takes the common double-byte characters without going back to the
+// chunk loop. The plain steps stay the definition: each engine is a template on `FastPath`,
+// false runs the plain step alone, and the fast-path test holds both to the same output.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "morvik/engine.h"
+
+namespace morvik {
+
+inline std::uint64_t load_block(const char* text) {
+  std::uint64_t word;
+  std::memcpy(&word, text, sizeof word);
+  return word;
+}
+
+// Some byte of `word` equals `byte`: the classic zero-byte test, exact as a yes/no answer.
+inline bool has_byte(std::uint64_t word, unsigned byte) {
+  const std::uint64_t ones = 0x0101010101010101u;
+  const std::uint64_t x = word ^ (ones * byte);
+  return ((x - ones) & ~x & 0x8080808080808080u) != 0;
+}
+
+// No escape, shift-out or shift-in: the bytes a JIS reader passes through in its state.
+inline bool is_shift_free_block(std::uint64_t word) {
+  return !has_byte(word, 0x1B) && !has_byte(word, 0x0E) && !has_byte(word, 0x0F);
+}
+
+// Eight 7-bit units from `text` to `out`: SSE2 where there is SSE2 (x86-64), else two 64-bit
+// words in which a zero byte goes between the bytes or comes out from between them.
+inline void copy_block(const char* text, char* out) { std::memcpy(out, text, ascii_block_size); }
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define MORVIK_BLOCK_WORDS 1
+inline void widen_block_in_words(const char* text, char16_t* out) {
+  const std::uint64_t word = load_block(text);
+  auto widen = [](std::uint64_t half) {
+    half = (half | half << 16) & 0x0000FFFF0000FFFFu;
+    return (half | half << 8) & 0x00FF00FF00FF00FFu;
+  };
+  const std::uint64_t low = widen(word & 0xFFFFFFFFu);
+  const std::uint64_t high = widen(word >> 32);
+  std::memcpy(out, &low, sizeof low);
+  std::memcpy(out + 4, &high, sizeof high);
+}
+
+inline void narrow_block_in_words(const char16_t* text, char* out) {
+  auto narrow = [](std::uint64_t units) {
+    units = (units | units >> 8) & 0x0000FFFF0000FFFFu;
+    return (units | units >> 16) & 0xFFFFFFFFu;
+  };
+  std::uint64_t low;
+  std::uint64_t high;
+  std::memcpy(&low, text, sizeof low);
+  std::memcpy(&high, text + 4, sizeof high);
+  const std::uint64_t word = narrow(low) | narrow(high) << 32;
+  std::memcpy(out, &word, sizeof word);
+}
+#endif
+
+inline void copy_block(const char* text, char16_t* out) {
+#if defined(__SSE2__)
+  const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
+#elif defined(MORVIK_BLOCK_WORDS)
+  widen_block_in_words(text, out);
+#else
+  for (std::size_t i = 0; i < ascii_block_size; ++i) out[i] = static_cast<char16_t>(static_cast<unsigned char>(text[i]));
+#endif
+}
+
+inline void copy_block(const char16_t* text, char* out) {
+#if defined(__SSE2__)
+  const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+#elif defined(MORVIK_BLOCK_WORDS)
+  narrow_block_in_words(text, out);
+#else
+  for (std::size_t i = 0; i < ascii_block_size; ++i) out[i] = static_cast<char>(text[i]);
+#endif
+}
+
+// A fast run writes through a pointer of its own, so that the count does not go back to
+// memory after every store; `commit` hands the count back to the chunk.
+template <class Unit>
+class chunk_writer {
+ public:
+  explicit chunk_writer(chunk_buffer<Unit>& buffer)
+      : out_(buffer.units + buffer.count), limit_(buffer.units + chunk_size) {}
+
+  bool has_room() const { return out_ < limit_; }
+  bool has_block_room() const { return static_cast<std::size_t>(limit_ - out_) >= ascii_block_size; }
+  void put(Unit unit) { *out_++ = unit; }
+  void put(Unit first, Unit second) {
+    out_[0] = first;
+    out_[1] = second;
+    out_ += 2;
+  }
+  template <class InputUnit>
+  void put_block(const InputUnit* text) {
+    copy_block(text, out_);
+    out_ += ascii_block_size;
+  }
+  void put_word(std::uint64_t word) {
+    static_assert(sizeof(Unit) == 1, "eight bytes");
+    std::memcpy(out_, &word, sizeof word);
+    out_ += ascii_block_size;
+  }
+  // Three bytes in one four-byte store; the fourth lands in the chunk's margin and is
+  // overwritten by whatever comes next.
+  void put_three(std::uint32_t first, std::uint32_t second, std::uint32_t third) {
+    static_assert(sizeof(Unit) == 1, "bytes");
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    const std::uint32_t word = first | second << 8 | third << 16;
+    std::memcpy(out_, &word, sizeof word);
+    out_ += 3;
+#else
+    put(static_cast<Unit>(first));
+    put(static_cast<Unit>(second), static_cast<Unit>(third));
+#endif
+  }
+  void commit(chunk_buffer<Unit>& buffer) const { buffer.count = static_cast<std::size_t>(out_ - buffer.units); }
+
+ private:
+  Unit* out_;
+  Unit* const limit_;
+};
+
+// Copies the whole 7-bit blocks at `pos` as long as they fit in the chunk.
+template <class InputUnit, class OutputUnit, class IsPlainBlock>
+inline void copy_ascii_blocks(const InputUnit* text, std::size_t& pos, std::size_t n,
+                              chunk_buffer<OutputUnit>& buffer, IsPlainBlock is_plain_block) {
+  chunk_writer<OutputUnit> out(buffer);
+  while (n - pos >= ascii_block_size && out.has_block_room() && is_plain_block(text + pos)) {
+    out.put_block(text + pos);
+    pos += ascii_block_size;
+  }
+  out.commit(buffer);
+}
+
+// In a codec's fast run: the 7-bit unit at `pos`, or the whole block that starts there.
+template <class InputUnit, class OutputUnit>
+inline void put_ascii_unit_or_block(const InputUnit* text, std::size_t& pos, std::size_t n,
+                                    chunk_writer<OutputUnit>& out) {
+  if (n - pos >= ascii_block_size && out.has_block_room() && is_ascii_block(text + pos)) {
+    out.put_block(text + pos);
+    pos += ascii_block_size;
+  } else {
+    out.put(static_cast<OutputUnit>(text[pos]));
+    pos += 1;
+  }
+}
+
+// The step's own 7-bit unit at `pos`, then, on the fast path, the 7-bit blocks after it.
+template <bool FastPath, class InputUnit, class OutputUnit>
+inline void put_ascii(const InputUnit* text, std::size_t& pos, std::size_t n, chunk_buffer<OutputUnit>& buffer) {
+  buffer.put(static_cast<OutputUnit>(text[pos]));
+  pos += 1;
+  if constexpr (FastPath) {
+    copy_ascii_blocks(text, pos, n, buffer, [](const InputUnit* block) { return is_ascii_block(block); });
+  }
+}
+
+// The same for the JIS readers, which stop at escapes and shifts.
+template <bool FastPath, class OutputUnit>
+inline void put_jis_ascii(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<OutputUnit>& buffer) {
+  buffer.put(static_cast<OutputUnit>(text[pos]));
+  pos += 1;
+  if constexpr (FastPath) copy_ascii_blocks(text, pos, n, buffer, is_plain_jis_block);
+}
+
+}  // namespace morvik
