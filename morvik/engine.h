@@ -219,11 +219,7 @@ class engine_handle {
   void acquire() {
     if (engine_) ++engine_->ref_count;
   }
-  void release() {
-    if (!engine_) return;
-    if (--engine_->ref_count <= 0) delete engine_;
-    engine_ = nullptr;
-  }
+  void release();  // engine.cpp
 
   translate_engine* engine_ = nullptr;
 };
