@@ -112,26 +112,8 @@ class basic_sjis_to_unicode_engine final
   }
 
  private:
-  // 7-bit bytes and double-byte characters with a mapping, as long as they come; everything
-  // else is left to the plain step. True when anything was converted.
   bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char16_t>& buffer) {
-    const std::size_t start = pos;
-    chunk_writer<char16_t> out(buffer);
-    while (n - pos >= 2 && out.has_room()) {
-      const unsigned b = byte_value(text[pos]);
-      if (b < 0x80) {
-        put_ascii_unit_or_block(text, pos, n, out);
-        continue;
-      }
-      const unsigned t = byte_value(text[pos + 1]);
-      if (!is_sjis_lead_byte(b) || !is_sjis_second_byte(t)) break;
-      const std::uint32_t unit = sjis_to_unicode.lookup(static_cast<std::int32_t>(b << 8 | t));
-      if (unit == 0) break;
-      out.put(static_cast<char16_t>(unit));
-      pos += 2;
-    }
-    out.commit(buffer);
-    return pos != start;
+    return double_byte_decode_run<is_sjis_lead_byte, is_sjis_second_byte>(sjis_to_unicode, text, pos, n, buffer);
   }
 };
 
@@ -161,23 +143,8 @@ class basic_unicode_to_sjis_engine final
   }
 
  private:
-  // 7-bit units and characters with a double-byte code, as long as they come.
   bool fast_run(const char16_t* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
-    const std::size_t start = pos;
-    chunk_writer<char> out(buffer);
-    while (pos < n && out.has_room()) {
-      const char16_t u = text[pos];
-      if (u < 0x80) {
-        put_ascii_unit_or_block(text, pos, n, out);
-        continue;
-      }
-      const std::uint32_t code = unicode_to_sjis.lookup(u);
-      if (code < 0x100) break;
-      out.put(static_cast<char>(code >> 8), static_cast<char>(code & 0xFF));
-      pos += 1;
-    }
-    out.commit(buffer);
-    return pos != start;
+    return double_byte_encode_run(unicode_to_sjis, text, pos, n, buffer);
   }
 };
 

@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "morvik/code_table.h"
 #include "morvik/engine.h"
 
 namespace morvik {
@@ -157,6 +158,52 @@ inline void put_ascii_unit_or_block(const InputUnit* text, std::size_t& pos, std
     out.put(static_cast<OutputUnit>(text[pos]));
     pos += 1;
   }
+}
+
+// The fast run of the two-byte decoders: 7-bit bytes and mapped double-byte characters, as long
+// as they come; whatever else (katakana, three-byte forms, gaps, a cut character) is left to the
+// plain step. True when anything was converted.
+template <bool (*is_lead_byte)(unsigned), bool (*is_second_byte)(unsigned)>
+inline bool double_byte_decode_run(const code_table& table, const char* text, std::size_t& pos, std::size_t n,
+                                   chunk_buffer<char16_t>& buffer) {
+  const std::size_t start = pos;
+  chunk_writer<char16_t> out(buffer);
+  while (n - pos >= 2 && out.has_room()) {
+    const unsigned b = static_cast<unsigned char>(text[pos]);
+    if (b < 0x80) {
+      put_ascii_unit_or_block(text, pos, n, out);
+      continue;
+    }
+    const unsigned t = static_cast<unsigned char>(text[pos + 1]);
+    if (!is_lead_byte(b) || !is_second_byte(t)) break;
+    const std::uint32_t unit = table.lookup(static_cast<std::int32_t>(b << 8 | t));
+    if (unit == 0) break;
+    out.put(static_cast<char16_t>(unit));
+    pos += 2;
+  }
+  out.commit(buffer);
+  return pos != start;
+}
+
+// The fast run of the two-byte encoders: 7-bit units and characters whose code has exactly two
+// bytes (`table` values 0x100-0xFFFF), as long as they come.
+inline bool double_byte_encode_run(const code_table& table, const char16_t* text, std::size_t& pos, std::size_t n,
+                                   chunk_buffer<char>& buffer) {
+  const std::size_t start = pos;
+  chunk_writer<char> out(buffer);
+  while (pos < n && out.has_room()) {
+    const char16_t u = text[pos];
+    if (u < 0x80) {
+      put_ascii_unit_or_block(text, pos, n, out);
+      continue;
+    }
+    const std::uint32_t code = table.lookup(u);
+    if (code < 0x100 || code > 0xFFFF) break;
+    out.put(static_cast<char>(code >> 8), static_cast<char>(code & 0xFF));
+    pos += 1;
+  }
+  out.commit(buffer);
+  return pos != start;
 }
 
 // The step's own 7-bit unit at `pos`, then, on the fast path, the 7-bit blocks after it.
