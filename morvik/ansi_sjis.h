@@ -38,6 +38,15 @@ inline std::uint32_t sjis_to_jisx0208(unsigned lead_byte, unsigned trail_byte) {
   return row << 8 | cell;
 }
 
+// The JIS X 0208 code (j1 << 8 | j2) of a Shift_JIS double-byte character, or 0 where it has
+// none: an invalid second byte, the user-defined area, or an IBM extension without a twin. The
+// direct engines write "?" for 0, as the path through Unicode does.
+inline std::uint32_t sjis_pair_to_jis(unsigned lead_byte, unsigned trail_byte) {
+  if (!is_sjis_second_byte(trail_byte) || is_sjis_user_defined(lead_byte)) return 0;
+  if (lead_byte < 0xFA) return sjis_to_jisx0208(lead_byte, trail_byte);
+  return ibm_ext_to_euc.lookup(static_cast<std::int32_t>(lead_byte << 8 | trail_byte)) & 0x7F7F;
+}
+
 // A lead byte alone at the end waits for its second byte.
 inline bool sjis_can_start(const char* text, std::size_t pos, std::size_t n) {
   return !(n - pos == 1 && is_sjis_lead_byte(byte_value(text[pos])));
@@ -162,15 +171,9 @@ class basic_sjis_to_euc_engine final : public chunked_engine<basic_sjis_to_euc_e
     if (is_sjis_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);
-      std::uint32_t euc_code = 0;
-      if (!is_sjis_second_byte(t) || is_sjis_user_defined(b)) {
-        // User-defined codes have no EUC-JP form; "?" here agrees with the Unicode path.
-      } else if (b < 0xFA) {
-        euc_code = sjis_to_jisx0208(b, t) | 0x8080;
-      } else {
-        euc_code = ibm_ext_to_euc.lookup(static_cast<std::int32_t>(b << 8 | t));
-      }
-      if (euc_code == 0) {
+      const std::uint32_t jis_code = sjis_pair_to_jis(b, t);
+      const std::uint32_t euc_code = jis_code | 0x8080;
+      if (jis_code == 0) {
         append_token(buffer, this->replacement_token());
         pos += 1;
       } else {

@@ -151,14 +151,7 @@ class basic_sjis_to_jis_engine final : public jis_writer<basic_sjis_to_jis_engin
     if (is_sjis_lead_byte(b)) {
       if (pos + 1 == n) return step_result::end_chunk;
       unsigned t = byte_value(text[pos + 1]);
-      std::uint32_t jis_code = 0;
-      if (!is_sjis_second_byte(t) || is_sjis_user_defined(b)) {
-        // Invalid, or user-defined (no JIS form): "?" as the Unicode path writes.
-      } else if (b < 0xFA) {
-        jis_code = sjis_to_jisx0208(b, t);
-      } else {
-        jis_code = ibm_ext_to_euc.lookup(static_cast<std::int32_t>(b << 8 | t)) & 0x7F7F;
-      }
+      const std::uint32_t jis_code = sjis_pair_to_jis(b, t);
       if (jis_code != 0) {
         if (this->needs_switch(jis_K2)) return step_result::switch_state;
         buffer.put(static_cast<char>(jis_code >> 8), static_cast<char>(jis_code & 0xFF));
