@@ -194,22 +194,13 @@ class basic_sjis_to_euc_engine final : public chunked_engine<basic_sjis_to_euc_e
  private:
   // 7-bit bytes and JIS X 0208 characters (lead bytes below the user-defined area).
   bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
-    const std::size_t start = pos;
-    chunk_writer<char> out(buffer);
-    while (n - pos >= 2 && out.has_room()) {
-      const unsigned b = byte_value(text[pos]);
-      if (b < 0x80) {
-        put_ascii_unit_or_block(text, pos, n, out);
-        continue;
-      }
-      const unsigned t = byte_value(text[pos + 1]);
-      if (!is_sjis_lead_byte(b) || b >= 0xF0 || !is_sjis_second_byte(t)) break;
+    auto to_euc = [](unsigned b, unsigned t, chunk_writer<char>& out) {
+      if (!is_sjis_lead_byte(b) || b >= 0xF0 || !is_sjis_second_byte(t)) return false;
       const std::uint32_t euc_code = sjis_to_jisx0208(b, t) | 0x8080;
       out.put(static_cast<char>(euc_code >> 8), static_cast<char>(euc_code & 0xFF));
-      pos += 2;
-    }
-    out.commit(buffer);
-    return pos != start;
+      return true;
+    };
+    return pair_run(text, pos, n, buffer, to_euc, nothing_before_ascii);
   }
 };
 

@@ -160,29 +160,43 @@ inline void put_ascii_unit_or_block(const InputUnit* text, std::size_t& pos, std
   }
 }
 
-// The fast run of the two-byte decoders: 7-bit bytes and mapped double-byte characters, as long
-// as they come; whatever else (katakana, three-byte forms, gaps, a cut character) is left to the
-// plain step. True when anything was converted.
-template <bool (*is_lead_byte)(unsigned), bool (*is_second_byte)(unsigned)>
-inline bool double_byte_decode_run(const code_table& table, const char* text, std::size_t& pos, std::size_t n,
-                                   chunk_buffer<char16_t>& buffer) {
+// The fast run of the engines that read a two-byte encoding: 7-bit bytes, and double-byte
+// characters that `convert_pair(lead, second, out)` writes (false leaves the character, and the
+// rest of the run, to the plain step), as long as they come. `before_ascii(out)` lets the JIS
+// writers announce an ASCII run inside the chunk. True when anything was converted.
+template <class OutputUnit, class ConvertPair, class BeforeAscii>
+inline bool pair_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<OutputUnit>& buffer,
+                     ConvertPair convert_pair, BeforeAscii before_ascii) {
   const std::size_t start = pos;
-  chunk_writer<char16_t> out(buffer);
+  chunk_writer<OutputUnit> out(buffer);
   while (n - pos >= 2 && out.has_room()) {
     const unsigned b = static_cast<unsigned char>(text[pos]);
     if (b < 0x80) {
+      before_ascii(out);
       put_ascii_unit_or_block(text, pos, n, out);
       continue;
     }
-    const unsigned t = static_cast<unsigned char>(text[pos + 1]);
-    if (!is_lead_byte(b) || !is_second_byte(t)) break;
-    const std::uint32_t unit = table.lookup(static_cast<std::int32_t>(b << 8 | t));
-    if (unit == 0) break;
-    out.put(static_cast<char16_t>(unit));
+    if (!convert_pair(b, static_cast<unsigned char>(text[pos + 1]), out)) break;
     pos += 2;
   }
   out.commit(buffer);
   return pos != start;
+}
+
+inline constexpr auto nothing_before_ascii = [](auto&) {};
+
+// The two-byte decoders: a pair converts when it is well formed and `table` maps it.
+template <bool (*is_lead_byte)(unsigned), bool (*is_second_byte)(unsigned)>
+inline bool double_byte_decode_run(const code_table& table, const char* text, std::size_t& pos, std::size_t n,
+                                   chunk_buffer<char16_t>& buffer) {
+  auto decode = [&table](unsigned b, unsigned t, chunk_writer<char16_t>& out) {
+    if (!is_lead_byte(b) || !is_second_byte(t)) return false;
+    const std::uint32_t unit = table.lookup(static_cast<std::int32_t>(b << 8 | t));
+    if (unit == 0) return false;
+    out.put(static_cast<char16_t>(unit));
+    return true;
+  };
+  return pair_run(text, pos, n, buffer, decode, nothing_before_ascii);
 }
 
 // The fast run of the two-byte encoders: 7-bit units and characters whose code has exactly two

@@ -178,24 +178,14 @@ class basic_sjis_to_jis_engine final : public jis_writer<basic_sjis_to_jis_engin
   // 7-bit bytes and JIS X 0208 characters, each run announced by its escape sequence right
   // in the chunk, where the plain step ends the chunk and has the loop switch.
   bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
-    const std::size_t start = pos;
-    chunk_writer<char> out(buffer);
-    while (n - pos >= 2 && out.has_room()) {
-      const unsigned b = byte_value(text[pos]);
-      if (b < 0x80) {
-        this->announce(jis_A, out);
-        put_ascii_unit_or_block(text, pos, n, out);
-        continue;
-      }
-      const unsigned t = byte_value(text[pos + 1]);
-      if (!is_sjis_lead_byte(b) || b >= 0xF0 || !is_sjis_second_byte(t)) break;
+    auto to_jis = [this](unsigned b, unsigned t, chunk_writer<char>& out) {
+      if (!is_sjis_lead_byte(b) || b >= 0xF0 || !is_sjis_second_byte(t)) return false;
       this->announce(jis_K2, out);
       const std::uint32_t jis_code = sjis_to_jisx0208(b, t);
       out.put(static_cast<char>(jis_code >> 8), static_cast<char>(jis_code & 0xFF));
-      pos += 2;
-    }
-    out.commit(buffer);
-    return pos != start;
+      return true;
+    };
+    return pair_run(text, pos, n, buffer, to_jis, [this](chunk_writer<char>& out) { this->announce(jis_A, out); });
   }
 };
 
@@ -248,23 +238,13 @@ class basic_euc_to_jis_engine final : public jis_writer<basic_euc_to_jis_engine<
   // 7-bit bytes and JIS X 0208 pairs, each run announced by its escape sequence right in the
   // chunk, where the plain step ends the chunk and has the loop switch.
   bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
-    const std::size_t start = pos;
-    chunk_writer<char> out(buffer);
-    while (n - pos >= 2 && out.has_room()) {
-      const unsigned b = byte_value(text[pos]);
-      if (b < 0x80) {
-        this->announce(jis_A, out);
-        put_ascii_unit_or_block(text, pos, n, out);
-        continue;
-      }
-      const unsigned t = byte_value(text[pos + 1]);
-      if (!is_euc_lead_byte(b) || b == 0x8E || t < 0x80) break;
+    auto to_jis = [this](unsigned b, unsigned t, chunk_writer<char>& out) {
+      if (!is_euc_lead_byte(b) || b == 0x8E || t < 0x80) return false;
       this->announce(jis_K2, out);
       out.put(static_cast<char>(b & 0x7F), static_cast<char>(t & 0x7F));
-      pos += 2;
-    }
-    out.commit(buffer);
-    return pos != start;
+      return true;
+    };
+    return pair_run(text, pos, n, buffer, to_jis, [this](chunk_writer<char>& out) { this->announce(jis_A, out); });
   }
 
   step_result invalid(std::size_t& pos, chunk_buffer<char>& buffer) {
