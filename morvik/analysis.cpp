@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "morvik/ascii_runs.h"
+#include "morvik/blocks.h"
 #include "morvik/morvik.h"
 #include "morvik/scorer.h"
 
@@ -50,13 +50,6 @@ struct byte_set {
   }
   std::array<bool, 256> contains{};
 };
-
-// Eight bytes at a time up to the first of `non_plain_bytes`: none of them is NUL, SI, ESC or high.
-bool is_plain_block(const char* text) {
-  const std::uint64_t word = load_block(text);
-  return (word & 0x8080808080808080u) == 0 && !has_byte(word, 0x00) && !has_byte(word, 0x0F) &&
-         !has_byte(word, 0x1B);
-}
 
 // One pass for the three escapes: each starts with ESC.
 bool has_jis_escape(std::string_view text) {

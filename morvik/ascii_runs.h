@@ -8,86 +8,13 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "morvik/blocks.h"
 #include "morvik/code_table.h"
 #include "morvik/engine.h"
 
 namespace morvik {
 
-inline std::uint64_t load_block(const char* text) {
-  std::uint64_t word;
-  std::memcpy(&word, text, sizeof word);
-  return word;
-}
-
-// Some byte of `word` equals `byte`: the classic zero-byte test, exact as a yes/no answer.
-inline bool has_byte(std::uint64_t word, unsigned byte) {
-  const std::uint64_t ones = 0x0101010101010101u;
-  const std::uint64_t x = word ^ (ones * byte);
-  return ((x - ones) & ~x & 0x8080808080808080u) != 0;
-}
-
-// No escape, shift-out or shift-in: the bytes a JIS reader passes through in its state.
-inline bool is_shift_free_block(std::uint64_t word) {
-  return !has_byte(word, 0x1B) && !has_byte(word, 0x0E) && !has_byte(word, 0x0F);
-}
-
-// Eight 7-bit units from `text` to `out`: SSE2 where there is SSE2 (x86-64), else two 64-bit
-// words in which a zero byte goes between the bytes or comes out from between them.
-inline void copy_block(const char* text, char* out) { std::memcpy(out, text, ascii_block_size); }
-
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-#define MORVIK_BLOCK_WORDS 1
-inline void widen_block_in_words(const char* text, char16_t* out) {
-  const std::uint64_t word = load_block(text);
-  auto widen = [](std::uint64_t half) {
-    half = (half | half << 16) & 0x0000FFFF0000FFFFu;
-    return (half | half << 8) & 0x00FF00FF00FF00FFu;
-  };
-  const std::uint64_t low = widen(word & 0xFFFFFFFFu);
-  const std::uint64_t high = widen(word >> 32);
-  std::memcpy(out, &low, sizeof low);
-  std::memcpy(out + 4, &high, sizeof high);
-}
-
-inline void narrow_block_in_words(const char16_t* text, char* out) {
-  auto narrow = [](std::uint64_t units) {
-    units = (units | units >> 8) & 0x0000FFFF0000FFFFu;
-    return (units | units >> 16) & 0xFFFFFFFFu;
-  };
-  std::uint64_t low;
-  std::uint64_t high;
-  std::memcpy(&low, text, sizeof low);
-  std::memcpy(&high, text + 4, sizeof high);
-  const std::uint64_t word = narrow(low) | narrow(high) << 32;
-  std::memcpy(out, &word, sizeof word);
-}
-#endif
-
-inline void copy_block(const char* text, char16_t* out) {
-#if defined(__SSE2__)
-  const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, _mm_setzero_si128()));
-#elif defined(MORVIK_BLOCK_WORDS)
-  widen_block_in_words(text, out);
-#else
-  for (std::size_t i = 0; i < ascii_block_size; ++i) out[i] = static_cast<char16_t>(static_cast<unsigned char>(text[i]));
-#endif
-}
-
-inline void copy_block(const char16_t* text, char* out) {
-#if defined(__SSE2__)
-  const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
-#elif defined(MORVIK_BLOCK_WORDS)
-  narrow_block_in_words(text, out);
-#else
-  for (std::size_t i = 0; i < ascii_block_size; ++i) out[i] = static_cast<char>(text[i]);
-#endif
-}
+static_assert(ascii_block_size <= margin_size, "a block must fit the chunk's margin");
 
 // A fast run writes through a pointer of its own, so that the count does not go back to
 // memory after every store; `commit` hands the count back to the chunk.

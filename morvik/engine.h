@@ -99,54 +99,6 @@ inline void append_token(chunk_buffer<Unit>& buffer, std::basic_string_view<Unit
   for (Unit unit : token) buffer.units[buffer.count++] = unit;
 }
 
-// Fast path beside the steps: eight units that a step would copy one by one as ASCII are
-// copied in one go. It copies nothing unless all eight are ASCII, so the plain step stays the
-// definition and meets whatever the fast path passes over.
-inline constexpr std::size_t ascii_block_size = 8;
-static_assert(ascii_block_size <= margin_size, "a block must fit the chunk's margin");
-
-inline bool is_ascii_block(const char* text) {
-  std::uint64_t word;
-  std::memcpy(&word, text, sizeof word);
-  return (word & 0x8080808080808080u) == 0;
-}
-inline bool is_ascii_block(const char16_t* text) {
-  std::uint64_t words[2];
-  std::memcpy(words, text, sizeof words);
-  return ((words[0] | words[1]) & 0xFF80FF80FF80FF80u) == 0;
-}
-// ASCII without ESC, SO and SI: what a JIS reader in its ASCII state copies unchanged.
-inline bool is_plain_jis_block(const char* text) {
-  constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
-  std::uint64_t word;
-  std::memcpy(&word, text, sizeof word);
-  auto has_zero_byte = [](std::uint64_t x) { return ((x - ones) & ~x & highs) != 0; };
-  return (word & highs) == 0 && !has_zero_byte((word | ones) ^ (0x0F * ones)) &&
-         !has_zero_byte(word ^ (0x1B * ones));
-}
-
-template <class InputUnit, class OutputUnit>
-inline void put_block(const InputUnit* text, std::size_t& pos, chunk_buffer<OutputUnit>& buffer) {
-  OutputUnit* out = buffer.units + buffer.count;
-  for (std::size_t i = 0; i < ascii_block_size; ++i) out[i] = static_cast<OutputUnit>(text[pos + i]);
-  buffer.count += ascii_block_size;
-  pos += ascii_block_size;
-}
-
-template <class InputUnit, class OutputUnit>
-inline bool copy_ascii_block(const InputUnit* text, std::size_t& pos, std::size_t n,
-                             chunk_buffer<OutputUnit>& buffer) {
-  if (n - pos < ascii_block_size || !is_ascii_block(text + pos)) return false;
-  put_block(text, pos, buffer);
-  return true;
-}
-
-inline bool copy_plain_jis_block(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
-  if (n - pos < ascii_block_size || !is_plain_jis_block(text + pos)) return false;
-  put_block(text, pos, buffer);
-  return true;
-}
-
 // What one step did: converted a character, ended the chunk (the character continues
 // past the input, or the step consumed an escape that ends the chunk), or asks for a
 // different output character set first (JIS writers).

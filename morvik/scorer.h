@@ -8,7 +8,7 @@
 #include <limits>
 #include <string_view>
 
-#include "morvik/ascii_runs.h"
+#include "morvik/blocks.h"
 #include "morvik/assertion.h"
 #include "morvik/code_table.h"
 
@@ -89,8 +89,7 @@ inline window_scores score_window(std::string_view text, std::size_t start, std:
     if constexpr (FastPath) {
       if (b < 0x80 && end - offset >= ascii_block_size && (window.sjis_reader.mode | window.euc_reader.mode |
                                                        window.utf8_reader.mode) == 0) {
-        const std::uint64_t word = load_block(text.data() + offset);
-        if ((word & 0x8080808080808080u) == 0 && !has_byte(word, 0x00)) {
+        if (is_weightless_block(load_block(text.data() + offset))) {
           offset += ascii_block_size;
           continue;
         }
