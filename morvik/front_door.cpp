@@ -1,5 +1,6 @@
-// The conversion front door: which stages serve a pair of encodings, running them over a
-// whole text, and composing them into one engine for streaming callers.
+// The conversion front door: the pair table, running a pair's stages over a whole text, and
+// composing them into one engine for streaming callers.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,210 +13,34 @@
 #include "morvik/euc.h"
 #include "morvik/jis.h"
 #include "morvik/morvik.h"
+#include "morvik/pair_table.h"
 #include "morvik/utf.h"
 
 namespace morvik {
+
+// The text between the stages of one translation: the caller's text until the first stage has
+// run, then the output of the stage before, handed on without a copy.
+struct stage_text {
+  std::string_view narrow_input;
+  std::u16string_view wide_input;
+  narrow_string narrow;
+  wide_string wide;
+  bool converted = false;  // false while the text is still the caller's
+};
+
+// An engine kind as a stage: what it reads and writes, how it runs over a whole text on the
+// stack and how it is made on the heap for a chain. Signature stages write or remove
+// byte-order marks; translate_text hands the text past them unchanged.
+struct stage {
+  const char* name;
+  bool wide_input;
+  bool wide_output;
+  bool signature;
+  void (*run)(stage_text& text);
+  translate_engine* (*make)();
+};
+
 namespace {
-
-enum class stage : std::uint8_t {
-  ansi_read,       // A>U
-  ansi_write,      // U>A
-  sjis_read,       // S>U
-  sjis_write,      // U>S
-  euc_read,        // E>U
-  euc_write,       // U>E
-  utf8_read,       // 8>U
-  utf8_write,      // U>8
-  utf16be_read,    // B>U
-  utf16be_write,   // U>B
-  utf16le_read,    // L>U
-  utf16le_write,   // U>L
-  sjis_to_jis,     // S>J
-  sjis_to_euc,     // S>E
-  jis_to_euc,      // J>E
-  euc_to_jis,      // E>J
-  jis_to_iso2022jp,  // J>I
-  utf8_bom_writer,
-  unicode_bom_writer,
-  utf8_bom_remover,
-  unicode_bom_remover,
-};
-
-template <class Engine>
-struct engine_tag {
-  using type = Engine;
-};
-
-template <class Visitor>
-decltype(auto) visit_stage(stage s, Visitor&& visit) {
-  switch (s) {
-    case stage::ansi_read: return visit(engine_tag<ansi_to_unicode_engine>{});
-    case stage::ansi_write: return visit(engine_tag<unicode_to_ansi_engine>{});
-    case stage::sjis_read: return visit(engine_tag<sjis_to_unicode_engine>{});
-    case stage::sjis_write: return visit(engine_tag<unicode_to_sjis_engine>{});
-    case stage::euc_read: return visit(engine_tag<euc_to_unicode_engine>{});
-    case stage::euc_write: return visit(engine_tag<unicode_to_euc_engine>{});
-    case stage::utf8_read: return visit(engine_tag<utf8_to_unicode_engine>{});
-    case stage::utf8_write: return visit(engine_tag<unicode_to_utf8_engine>{});
-    case stage::utf16be_read: return visit(engine_tag<utf16be_to_unicode_engine>{});
-    case stage::utf16be_write: return visit(engine_tag<unicode_to_utf16be_engine>{});
-    case stage::utf16le_read: return visit(engine_tag<utf16le_to_unicode_engine>{});
-    case stage::utf16le_write: return visit(engine_tag<unicode_to_utf16le_engine>{});
-    case stage::sjis_to_jis: return visit(engine_tag<sjis_to_jis_engine>{});
-    case stage::sjis_to_euc: return visit(engine_tag<sjis_to_euc_engine>{});
-    case stage::jis_to_euc: return visit(engine_tag<jis_to_euc_engine>{});
-    case stage::euc_to_jis: return visit(engine_tag<euc_to_jis_engine>{});
-    case stage::jis_to_iso2022jp: return visit(engine_tag<jis_to_iso2022jp_engine>{});
-    case stage::utf8_bom_writer: return visit(engine_tag<utf8_bom_writer_engine>{});
-    case stage::unicode_bom_writer: return visit(engine_tag<unicode_bom_writer_engine>{});
-    case stage::utf8_bom_remover: return visit(engine_tag<utf8_bom_remover_engine>{});
-    case stage::unicode_bom_remover: break;
-  }
-  return visit(engine_tag<unicode_bom_remover_engine>{});
-}
-
-template <class Engine>
-inline constexpr bool is_signature_engine =
-    std::is_same_v<Engine, utf8_bom_writer_engine> || std::is_same_v<Engine, unicode_bom_writer_engine> ||
-    std::is_same_v<Engine, utf8_bom_remover_engine> || std::is_same_v<Engine, unicode_bom_remover_engine>;
-
-// At most four conversion stages and one signature stage.
-struct stage_list {
-  stage stages[6];
-  int count = 0;
-
-  void push_back(stage s) { stages[count++] = s; }
-  void push_front(stage s) { insert(0, s); }
-  void insert(int at, stage s) {
-    for (int i = count; i > at; --i) stages[i] = stages[i - 1];
-    stages[at] = s;
-    ++count;
-  }
-  void erase(int at) {
-    for (int i = at; i + 1 < count; ++i) stages[i] = stages[i + 1];
-    --count;
-  }
-  const stage* begin() const { return stages; }
-  const stage* end() const { return stages + count; }
-};
-
-bool is_japanese_byte_encoding(encoding_id id) {
-  return id == ansi || id == sjis || id == jis || id == euc || id == iso2022jp;
-}
-
-bool is_converted(encoding_id id) { return id >= ansi && id <= unicode; }
-
-// Into `unicode`: JIS (and ISO-2022-JP) is read through EUC-JP.
-void append_reading_stages(stage_list& list, encoding_id from) {
-  switch (from) {
-    case ansi: list.push_back(stage::ansi_read); break;
-    case sjis: list.push_back(stage::sjis_read); break;
-    case jis:
-    case iso2022jp:
-      list.push_back(stage::jis_to_euc);
-      list.push_back(stage::euc_read);
-      break;
-    case euc: list.push_back(stage::euc_read); break;
-    case utf8: list.push_back(stage::utf8_read); break;
-    case utf16be: list.push_back(stage::utf16be_read); break;
-    default: list.push_back(stage::utf16le_read); break;
-  }
-}
-
-// Out of `unicode`: JIS is written through EUC-JP, ISO-2022-JP through JIS.
-void append_writing_stages(stage_list& list, encoding_id to) {
-  switch (to) {
-    case ansi: list.push_back(stage::ansi_write); break;
-    case sjis: list.push_back(stage::sjis_write); break;
-    case jis:
-    case iso2022jp:
-      list.push_back(stage::euc_write);
-      list.push_back(stage::euc_to_jis);
-      if (to == iso2022jp) list.push_back(stage::jis_to_iso2022jp);
-      break;
-    case euc: list.push_back(stage::euc_write); break;
-    case utf8: list.push_back(stage::utf8_write); break;
-    case utf16be: list.push_back(stage::utf16be_write); break;
-    default: list.push_back(stage::utf16le_write); break;
-  }
-}
-
-// The byte-to-byte pair table. False for a pair whose text is copied. ISO-2022-JP to ASCII
-// is read like JIS, as for every other target.
-bool find_stages(encoding_id from, encoding_id to, stage_list& list) {
-  if (from == to || !is_converted(from) || !is_converted(to)) return false;
-  // ASCII is already valid in every ASCII-compatible target.
-  if (from == ansi && to != utf16be && to != unicode) return false;
-  if (from == iso2022jp && to == jis) return false;
-  if (from == sjis && to == jis) {
-    list.push_back(stage::sjis_to_jis);
-  } else if (from == sjis && to == euc) {
-    list.push_back(stage::sjis_to_euc);
-  } else if (from == sjis && to == iso2022jp) {
-    list.push_back(stage::sjis_to_jis);
-    list.push_back(stage::jis_to_iso2022jp);
-  } else if ((from == jis || from == iso2022jp) && to == euc) {
-    list.push_back(stage::jis_to_euc);
-  } else if (from == jis && to == iso2022jp) {
-    list.push_back(stage::jis_to_iso2022jp);
-  } else if (from == euc && to == jis) {
-    list.push_back(stage::euc_to_jis);
-  } else if (from == euc && to == iso2022jp) {
-    list.push_back(stage::euc_to_jis);
-    list.push_back(stage::jis_to_iso2022jp);
-  } else {
-    append_reading_stages(list, from);
-    append_writing_stages(list, to);
-  }
-  return true;
-}
-
-// Where the byte-order-mark stages stand in a pair's chain.
-void add_signature_stages(encoding_id from, encoding_id to, stage_list& list) {
-  const bool japanese_source = is_japanese_byte_encoding(from);
-  if (japanese_source && to == utf8) {
-    list.push_back(stage::utf8_bom_writer);
-  } else if (japanese_source && (to == utf16be || to == unicode)) {
-    list.insert(list.count - 1, stage::unicode_bom_writer);
-  } else if (from == utf8 && is_japanese_byte_encoding(to) && to != ansi) {
-    list.push_front(stage::utf8_bom_remover);
-  } else if ((from == utf16be || from == unicode) && is_japanese_byte_encoding(to)) {
-    list.insert(1, stage::unicode_bom_remover);
-  }
-}
-
-// The pair's chain, with the signature stages; false when the text is copied (and no
-// signature stage applies).
-bool pair_stages(encoding_id from, encoding_id to, stage_list& list) {
-  bool found = find_stages(from, to, list);
-  if (!found && !(from == ansi && to == utf8)) return false;  // ansi to utf8 only writes a mark
-  add_signature_stages(from, to, list);
-  return list.count != 0;
-}
-
-// Bytes into `unicode`: the pair's chain to `unicode` without the final UTF-16 byte writer.
-stage_list decoding_stages(encoding_id from) {
-  stage_list list;
-  if (from == unicode || !is_converted(from)) {
-    list.push_back(stage::utf16le_read);
-    return list;
-  }
-  pair_stages(from, unicode, list);
-  list.erase(list.count - 1);
-  return list;
-}
-
-// `unicode` into bytes: the pair's chain from `unicode` without the first UTF-16 byte reader.
-stage_list encoding_stages(encoding_id to) {
-  stage_list list;
-  if (to == unicode || !is_converted(to)) {
-    list.push_back(stage::utf16le_write);
-    return list;
-  }
-  pair_stages(unicode, to, list);
-  list.erase(0);
-  return list;
-}
 
 // Room for a stage's whole output, so that it grows once: a unit per byte into UTF-16 (never
 // less), three bytes a kana or kanji into UTF-8, two into the other encodings.
@@ -233,45 +58,290 @@ std::size_t output_estimate(std::size_t input_length) {
 }
 
 template <class Unit>
-std::basic_string<Unit>& held_text(narrow_string& narrow, wide_string& wide) {
+std::basic_string<Unit>& held_text(stage_text& text) {
   if constexpr (std::is_same_v<Unit, char>) {
-    return narrow;
+    return text.narrow;
   } else {
-    return wide;
+    return text.wide;
   }
 }
 
-// Runs the stages over a whole text on stack engines; each stage takes the whole output of
-// the one before, which becomes its `rest` without a copy. Signature stages are constructed
-// and hand the text on unchanged.
+template <class Unit>
+std::basic_string_view<Unit> input_text(const stage_text& text) {
+  if constexpr (std::is_same_v<Unit, char>) {
+    return text.narrow_input;
+  } else {
+    return text.wide_input;
+  }
+}
+
+// One stage over the whole text on a stack engine, whose `rest` takes the text without a copy
+// once it is no longer the caller's.
+template <class Engine>
+void run_engine(stage_text& text) {
+  using input_unit = typename Engine::input_unit;
+  Engine engine;
+  if (text.converted) {
+    engine.rest.swap(held_text<input_unit>(text));
+  } else {
+    const std::basic_string_view<input_unit> input = input_text<input_unit>(text);
+    engine.rest.assign(input.data(), input.size());
+  }
+  engine.output.reserve(output_estimate<Engine>(engine.rest.size()));
+  engine.translate();
+  engine.flush();
+  held_text<typename Engine::output_unit>(text) = std::move(engine.output);
+  text.converted = true;
+}
+
+template <class Engine>
+translate_engine* make_engine() {
+  return new Engine;
+}
+
+template <class Engine>
+constexpr stage stage_of(const char* name, bool signature = false) {
+  return stage{name,
+               std::is_same_v<typename Engine::input_unit, char16_t>,
+               std::is_same_v<typename Engine::output_unit, char16_t>,
+               signature,
+               signature ? nullptr : &run_engine<Engine>,
+               &make_engine<Engine>};
+}
+
+constexpr stage ansi_read = stage_of<ansi_to_unicode_engine>("A>U");
+constexpr stage ansi_write = stage_of<unicode_to_ansi_engine>("U>A");
+constexpr stage sjis_read = stage_of<sjis_to_unicode_engine>("S>U");
+constexpr stage sjis_write = stage_of<unicode_to_sjis_engine>("U>S");
+constexpr stage euc_read = stage_of<euc_to_unicode_engine>("E>U");
+constexpr stage euc_write = stage_of<unicode_to_euc_engine>("U>E");
+constexpr stage utf8_read = stage_of<utf8_to_unicode_engine>("8>U");
+constexpr stage utf8_write = stage_of<unicode_to_utf8_engine>("U>8");
+constexpr stage utf16be_read = stage_of<utf16be_to_unicode_engine>("B>U");
+constexpr stage utf16be_write = stage_of<unicode_to_utf16be_engine>("U>B");
+constexpr stage utf16le_read = stage_of<utf16le_to_unicode_engine>("L>U");
+constexpr stage utf16le_write = stage_of<unicode_to_utf16le_engine>("U>L");
+constexpr stage sjis_to_jis = stage_of<sjis_to_jis_engine>("S>J");
+constexpr stage sjis_to_euc = stage_of<sjis_to_euc_engine>("S>E");
+constexpr stage jis_to_euc = stage_of<jis_to_euc_engine>("J>E");
+constexpr stage euc_to_jis = stage_of<euc_to_jis_engine>("E>J");
+constexpr stage jis_to_iso2022jp = stage_of<jis_to_iso2022jp_engine>("J>I");
+constexpr stage utf8_bom_writer = stage_of<utf8_bom_writer_engine>("+8", true);
+constexpr stage unicode_bom_writer = stage_of<unicode_bom_writer_engine>("+U", true);
+constexpr stage utf8_bom_remover = stage_of<utf8_bom_remover_engine>("-8", true);
+constexpr stage unicode_bom_remover = stage_of<unicode_bom_remover_engine>("-U", true);
+
+// Short names for the table, "what it reads _ what it writes": A ASCII, S Shift_JIS, E EUC-JP,
+// J JIS, I ISO-2022-JP, u8 UTF-8, B UTF-16BE bytes, L UTF-16LE bytes, U `unicode` as wide text.
+// Signature stages: add_u8 and add_U write a UTF-8 or UTF-16 mark first; drop_u8 and drop_U
+// drop marks.
+constexpr const stage* A_U = &ansi_read;
+constexpr const stage* U_A = &ansi_write;
+constexpr const stage* S_U = &sjis_read;
+constexpr const stage* U_S = &sjis_write;
+constexpr const stage* E_U = &euc_read;
+constexpr const stage* U_E = &euc_write;
+constexpr const stage* u8_U = &utf8_read;
+constexpr const stage* U_u8 = &utf8_write;
+constexpr const stage* B_U = &utf16be_read;
+constexpr const stage* U_B = &utf16be_write;
+constexpr const stage* L_U = &utf16le_read;
+constexpr const stage* U_L = &utf16le_write;
+constexpr const stage* S_J = &sjis_to_jis;
+constexpr const stage* S_E = &sjis_to_euc;
+constexpr const stage* J_E = &jis_to_euc;
+constexpr const stage* E_J = &euc_to_jis;
+constexpr const stage* J_I = &jis_to_iso2022jp;
+constexpr const stage* add_u8 = &utf8_bom_writer;
+constexpr const stage* add_U = &unicode_bom_writer;
+constexpr const stage* drop_u8 = &utf8_bom_remover;
+constexpr const stage* drop_U = &unicode_bom_remover;
+
+constexpr fused_kernel no_kernel = nullptr;
+
+// Every pair of the converted encodings, `from` major, in identifier order. No stage: the text
+// is copied (a pair with itself; ASCII into an ASCII-compatible target; ISO-2022-JP as JIS).
+// JIS is read through EUC-JP and written from it, and ISO-2022-JP is written through JIS; a
+// pair between unrelated encodings pivots through `unicode`. Marks: writing UTF-8 or UTF-16 from
+// a Japanese byte encoding starts with one (the UTF-16 mark goes in before the bytes are laid
+// out); reading UTF-8 into a Japanese encoding, or UTF-16 into any of them, drops them.
+constexpr pair_row pair_table[] = {
+    {ansi, ansi, {}, no_kernel},
+    {ansi, sjis, {}, no_kernel},
+    {ansi, jis, {}, no_kernel},
+    {ansi, euc, {}, no_kernel},
+    {ansi, iso2022jp, {}, no_kernel},
+    {ansi, utf8, {add_u8}, no_kernel},
+    {ansi, utf16be, {A_U, add_U, U_B}, no_kernel},
+    {ansi, unicode, {A_U, add_U, U_L}, no_kernel},
+
+    {sjis, ansi, {S_U, U_A}, no_kernel},
+    {sjis, sjis, {}, no_kernel},
+    {sjis, jis, {S_J}, no_kernel},
+    {sjis, euc, {S_E}, no_kernel},
+    {sjis, iso2022jp, {S_J, J_I}, no_kernel},
+    {sjis, utf8, {S_U, U_u8, add_u8}, no_kernel},
+    {sjis, utf16be, {S_U, add_U, U_B}, no_kernel},
+    {sjis, unicode, {S_U, add_U, U_L}, no_kernel},
+
+    {jis, ansi, {J_E, E_U, U_A}, no_kernel},
+    {jis, sjis, {J_E, E_U, U_S}, no_kernel},
+    {jis, jis, {}, no_kernel},
+    {jis, euc, {J_E}, no_kernel},
+    {jis, iso2022jp, {J_I}, no_kernel},
+    {jis, utf8, {J_E, E_U, U_u8, add_u8}, no_kernel},
+    {jis, utf16be, {J_E, E_U, add_U, U_B}, no_kernel},
+    {jis, unicode, {J_E, E_U, add_U, U_L}, no_kernel},
+
+    {euc, ansi, {E_U, U_A}, no_kernel},
+    {euc, sjis, {E_U, U_S}, no_kernel},
+    {euc, jis, {E_J}, no_kernel},
+    {euc, euc, {}, no_kernel},
+    {euc, iso2022jp, {E_J, J_I}, no_kernel},
+    {euc, utf8, {E_U, U_u8, add_u8}, no_kernel},
+    {euc, utf16be, {E_U, add_U, U_B}, no_kernel},
+    {euc, unicode, {E_U, add_U, U_L}, no_kernel},
+
+    {iso2022jp, ansi, {J_E, E_U, U_A}, no_kernel},
+    {iso2022jp, sjis, {J_E, E_U, U_S}, no_kernel},
+    {iso2022jp, jis, {}, no_kernel},
+    {iso2022jp, euc, {J_E}, no_kernel},
+    {iso2022jp, iso2022jp, {}, no_kernel},
+    {iso2022jp, utf8, {J_E, E_U, U_u8, add_u8}, no_kernel},
+    {iso2022jp, utf16be, {J_E, E_U, add_U, U_B}, no_kernel},
+    {iso2022jp, unicode, {J_E, E_U, add_U, U_L}, no_kernel},
+
+    {utf8, ansi, {u8_U, U_A}, no_kernel},
+    {utf8, sjis, {drop_u8, u8_U, U_S}, no_kernel},
+    {utf8, jis, {drop_u8, u8_U, U_E, E_J}, no_kernel},
+    {utf8, euc, {drop_u8, u8_U, U_E}, no_kernel},
+    {utf8, iso2022jp, {drop_u8, u8_U, U_E, E_J, J_I}, no_kernel},
+    {utf8, utf8, {}, no_kernel},
+    {utf8, utf16be, {u8_U, U_B}, no_kernel},
+    {utf8, unicode, {u8_U, U_L}, no_kernel},
+
+    {utf16be, ansi, {B_U, drop_U, U_A}, no_kernel},
+    {utf16be, sjis, {B_U, drop_U, U_S}, no_kernel},
+    {utf16be, jis, {B_U, drop_U, U_E, E_J}, no_kernel},
+    {utf16be, euc, {B_U, drop_U, U_E}, no_kernel},
+    {utf16be, iso2022jp, {B_U, drop_U, U_E, E_J, J_I}, no_kernel},
+    {utf16be, utf8, {B_U, U_u8}, no_kernel},
+    {utf16be, utf16be, {}, no_kernel},
+    {utf16be, unicode, {B_U, U_L}, no_kernel},
+
+    {unicode, ansi, {L_U, drop_U, U_A}, no_kernel},
+    {unicode, sjis, {L_U, drop_U, U_S}, no_kernel},
+    {unicode, jis, {L_U, drop_U, U_E, E_J}, no_kernel},
+    {unicode, euc, {L_U, drop_U, U_E}, no_kernel},
+    {unicode, iso2022jp, {L_U, drop_U, U_E, E_J, J_I}, no_kernel},
+    {unicode, utf8, {L_U, U_u8}, no_kernel},
+    {unicode, utf16be, {L_U, U_B}, no_kernel},
+    {unicode, unicode, {}, no_kernel},
+};
+
+constexpr int first_converted = ansi;
+constexpr int converted_count = unicode - ansi + 1;
+
+// The rows stand where find_pair looks for them, and every chain's units meet.
+constexpr bool table_is_well_formed() {
+  if (std::size(pair_table) != converted_count * converted_count) return false;
+  for (int i = 0; i < converted_count * converted_count; ++i) {
+    const pair_row& row = pair_table[i];
+    if (row.from != first_converted + i / converted_count || row.to != first_converted + i % converted_count) {
+      return false;
+    }
+    const stage* previous = nullptr;
+    for (const stage* s : row.chain) {
+      if (s == nullptr) break;
+      if (previous != nullptr && previous->wide_output != s->wide_input) return false;
+      previous = s;
+    }
+    if (previous != nullptr && (previous->wide_output || (row.chain[0]->wide_input))) return false;
+  }
+  return true;
+}
+static_assert(table_is_well_formed(), "pair table out of order, or a chain whose units do not meet");
+
+bool is_converted(encoding_id id) { return id >= ansi && id <= unicode; }
+
+// A chain as a list to walk and to trim.
+struct stage_list {
+  const stage* stages[max_chain_length] = {};
+  std::size_t count = 0;
+
+  const stage* const* begin() const { return stages; }
+  const stage* const* end() const { return stages + count; }
+  void push_back(const stage* s) { stages[count++] = s; }
+};
+
+stage_list chain_of(const pair_row& row) {
+  stage_list list;
+  for (const stage* s : row.chain) {
+    if (s != nullptr) list.push_back(s);
+  }
+  return list;
+}
+
+bool converts(const stage_list& list) {
+  for (const stage* s : list) {
+    if (!s->signature) return true;
+  }
+  return false;
+}
+
+stage_list without_signatures(const stage_list& list) {
+  stage_list plain;
+  for (const stage* s : list) {
+    if (!s->signature) plain.push_back(s);
+  }
+  return plain;
+}
+
+// Bytes into `unicode`: the pair's chain to `unicode` up to its UTF-16 byte writer. Anything
+// else reads the bytes as native UTF-16.
+stage_list decoding_stages(encoding_id from) {
+  stage_list list;
+  if (from == unicode || !is_converted(from)) {
+    list.push_back(L_U);
+    return list;
+  }
+  for (const stage* s : chain_of(*find_pair(from, unicode))) {
+    if (s != U_L) list.push_back(s);
+  }
+  return list;
+}
+
+// `unicode` into bytes: the pair's chain from `unicode` after its UTF-16 byte reader. Anything
+// else writes the units as native UTF-16.
+stage_list encoding_stages(encoding_id to) {
+  stage_list list;
+  if (to == unicode || !is_converted(to)) {
+    list.push_back(U_L);
+    return list;
+  }
+  for (const stage* s : chain_of(*find_pair(unicode, to))) {
+    if (s != L_U) list.push_back(s);
+  }
+  return list;
+}
+
+// Runs the conversion stages over a whole text on stack engines; signature stages hand the
+// text on unchanged.
 template <class InputUnit, class OutputUnit>
-std::basic_string<OutputUnit> run_stages(const stage_list& list, std::basic_string_view<InputUnit> text) {
-  narrow_string narrow;
-  wide_string wide;
-  bool converted = false;  // false while the text is still the caller's
-  for (stage s : list) {
-    visit_stage(s, [&](auto tag) {
-      using engine_type = typename decltype(tag)::type;
-      if constexpr (!is_signature_engine<engine_type>) {
-        using input_unit = typename engine_type::input_unit;
-        engine_type engine;
-        if (converted) {
-          engine.rest.swap(held_text<input_unit>(narrow, wide));
-        } else if constexpr (std::is_same_v<input_unit, InputUnit>) {
-          engine.rest.assign(text.data(), text.size());
-        }
-        engine.output.reserve(output_estimate<engine_type>(engine.rest.size()));
-        engine.translate();
-        engine.flush();
-        held_text<typename engine_type::output_unit>(narrow, wide) = std::move(engine.output);
-        converted = true;
-      }
-    });
+std::basic_string<OutputUnit> run_stages(const stage_list& list, std::basic_string_view<InputUnit> input) {
+  stage_text text;
+  if constexpr (std::is_same_v<InputUnit, char>) {
+    text.narrow_input = input;
+  } else {
+    text.wide_input = input;
+  }
+  for (const stage* s : list) {
+    if (!s->signature) s->run(text);
   }
   // The last stage's output is handed over; a text that no stage touched is copied.
-  if (converted) return std::move(held_text<OutputUnit>(narrow, wide));
+  if (text.converted) return std::move(held_text<OutputUnit>(text));
   if constexpr (std::is_same_v<InputUnit, OutputUnit>) {
-    return std::basic_string<OutputUnit>(text);
+    return std::basic_string<OutputUnit>(input);
   } else {
     return std::basic_string<OutputUnit>();
   }
@@ -284,13 +354,8 @@ struct composed_engine {
   bool wide_output;
 };
 
-composed_engine make_stage_engine(stage s) {
-  return visit_stage(s, [](auto tag) {
-    using engine_type = typename decltype(tag)::type;
-    return composed_engine{engine_handle(new engine_type),
-                           std::is_same_v<typename engine_type::input_unit, char16_t>,
-                           std::is_same_v<typename engine_type::output_unit, char16_t>};
-  });
+composed_engine make_stage_engine(const stage& s) {
+  return composed_engine{engine_handle(s.make()), s.wide_input, s.wide_output};
 }
 
 template <class InputUnit, class MiddleUnit, class OutputUnit>
@@ -327,9 +392,9 @@ engine_handle compose(const stage_list& list) {
       return engine_handle();
     }
   }
-  composed_engine result = make_stage_engine(list.stages[0]);
-  for (int i = 1; i < list.count; ++i) {
-    result = join(result, make_stage_engine(list.stages[i]));
+  composed_engine result = make_stage_engine(*list.stages[0]);
+  for (std::size_t i = 1; i < list.count; ++i) {
+    result = join(result, make_stage_engine(*list.stages[i]));
   }
   [[maybe_unused]] constexpr bool wide_input = std::is_same_v<InputUnit, char16_t>;
   [[maybe_unused]] constexpr bool wide_output = std::is_same_v<OutputUnit, char16_t>;
@@ -338,17 +403,12 @@ engine_handle compose(const stage_list& list) {
   return result.handle;
 }
 
-stage_list without_signatures(const stage_list& list) {
-  stage_list plain;
-  for (stage s : list) {
-    visit_stage(s, [&](auto tag) {
-      if constexpr (!is_signature_engine<typename decltype(tag)::type>) plain.push_back(s);
-    });
-  }
-  return plain;
-}
-
 }  // namespace
+
+const pair_row* find_pair(encoding_id from, encoding_id to) {
+  if (!is_converted(from) || !is_converted(to)) return nullptr;
+  return &pair_table[(from - first_converted) * converted_count + (to - first_converted)];
+}
 
 void initialize_library() {
   // The katakana maps are constant data, complete before any code runs: there is nothing
@@ -356,10 +416,23 @@ void initialize_library() {
   // complete maps. The function stays the one place for one-time start-up work.
 }
 
+narrow_string translate_text_by_reference(std::string_view text, encoding_id from, encoding_id to) {
+  const pair_row* row = find_pair(from, to);
+  if (row == nullptr) return narrow_string(text);
+  return run_stages<char, char>(chain_of(*row), text);
+}
+
+// The kernel takes what it is sure of from the start; the reference chain converts the rest.
 narrow_string translate_text(std::string_view text, encoding_id from, encoding_id to) {
-  stage_list list;
-  if (!pair_stages(from, to, list)) return narrow_string(text);
-  return run_stages<char, char>(list, text);
+  const pair_row* row = find_pair(from, to);
+  if (row == nullptr) return narrow_string(text);
+  const stage_list list = chain_of(*row);
+  if (row->kernel == nullptr || !converts(list)) return run_stages<char, char>(list, text);
+  narrow_string output;
+  const std::size_t done = row->kernel(text, output);
+  if (done == 0) return run_stages<char, char>(list, text);
+  output += run_stages<char, char>(list, text.substr(done));
+  return output;
 }
 
 wide_string translate_to_unicode(std::string_view text, encoding_id from) {
@@ -390,7 +463,7 @@ engine_handle create_engine(encoding_id from, encoding_id to, bool with_signatur
   constexpr bool wide_output = std::is_same_v<OutputUnit, char16_t>;
   stage_list list;
   if constexpr (!wide_input && !wide_output) {
-    pair_stages(from, to, list);
+    if (const pair_row* row = find_pair(from, to)) list = chain_of(*row);
   } else if constexpr (!wide_input && wide_output) {
     list = decoding_stages(to == unicode ? from : unicode);
   } else if constexpr (wide_input && !wide_output) {
