@@ -212,19 +212,19 @@ using unicode_to_utf16be_engine = unicode_to_utf16_engine<true>;
 // The signature precedes the first text taken from a writer, also after clear().
 class utf8_bom_writer_engine final : public basic_pass_through_engine<char> {
  public:
-  utf8_bom_writer_engine() { output.assign(utf8_bom_text); }
+  utf8_bom_writer_engine() { output.append(utf8_bom_text); }
   void clear() override {
     basic_pass_through_engine::clear();
-    output.assign(utf8_bom_text);
+    output.append(utf8_bom_text);
   }
 };
 
 class unicode_bom_writer_engine final : public basic_pass_through_engine<char16_t> {
  public:
-  unicode_bom_writer_engine() { output.assign(wide_bom_text); }
+  unicode_bom_writer_engine() { output.append(wide_bom_text); }
   void clear() override {
     basic_pass_through_engine::clear();
-    output.assign(wide_bom_text);
+    output.append(wide_bom_text);
   }
 };
 
