@@ -4,7 +4,8 @@
 // Shift_JIS bytes: 81-9F and E0-FC lead a two-byte character whose second byte is 40-FC
 // except 7F; A1-DF are half-width katakana; every other byte is the character of its value
 // (5C and 7E stay ASCII). F0-F9 is the user-defined area: no JIS X 0208 form exists for it.
-// FA-FC are the IBM extensions, which reach EUC-JP/JIS only through `ibm_ext_to_euc`.
+// FA-FC are the IBM extensions, which reach EUC-JP/JIS only through `ibm_ext_to_euc`; ten NEC
+// duplicates reach them through their JIS X 0208 twins (`nec_duplicate_twins`).
 //
 // Shift_JIS (s1, s2) -> JIS X 0208 (j1, j2), for s1 in 81-9F or E0-EF and a valid s2:
 //   j1 = 2 * (s1 - (s1 < 0xA0 ? 0x70 : 0xB0)) - (s2 < 0x9F ? 1 : 0)
@@ -38,12 +39,45 @@ inline std::uint32_t sjis_to_jisx0208(unsigned lead_byte, unsigned trail_byte) {
   return row << 8 | cell;
 }
 
+// Nine NEC row 13 characters and the NEC-selected ￢ repeat a JIS X 0208 character. EUC-JP
+// readers know only the JIS X 0208 code (the character's preferred one), so the direct
+// engines write that, as they do for the IBM extensions: through the arithmetic these ten
+// would come out as AD F0 ... FC FB, which nothing reads back.
+struct sjis_twin {
+  std::uint16_t sjis_code;
+  std::uint16_t jis_code;
+};
+inline constexpr sjis_twin nec_duplicate_twins[10] = {
+    {0x8790, 0x2262},  // ≒
+    {0x8791, 0x2261},  // ≡
+    {0x8792, 0x2269},  // ∫
+    {0x8795, 0x2265},  // √
+    {0x8796, 0x225D},  // ⊥
+    {0x8797, 0x225C},  // ∠
+    {0x879A, 0x2268},  // ∵
+    {0x879B, 0x2241},  // ∩
+    {0x879C, 0x2240},  // ∪
+    {0xEEF9, 0x224C},  // ￢
+};
+
+// JIS X 0208 code of a Shift_JIS character with a lead byte below the user-defined area and a
+// valid second byte: its twin's where it has one, else the arithmetic.
+inline std::uint32_t sjis_double_byte_to_jis(unsigned lead_byte, unsigned trail_byte) {
+  if (lead_byte == 0x87 || lead_byte == 0xEE) {
+    const unsigned code = lead_byte << 8 | trail_byte;
+    for (const sjis_twin& twin : nec_duplicate_twins) {
+      if (twin.sjis_code == code) return twin.jis_code;
+    }
+  }
+  return sjis_to_jisx0208(lead_byte, trail_byte);
+}
+
 // The JIS X 0208 code (j1 << 8 | j2) of a Shift_JIS double-byte character, or 0 where it has
 // none: an invalid second byte, the user-defined area, or an IBM extension without a twin. The
 // direct engines write "?" for 0, as the path through Unicode does.
 inline std::uint32_t sjis_pair_to_jis(unsigned lead_byte, unsigned trail_byte) {
   if (!is_sjis_second_byte(trail_byte) || is_sjis_user_defined(lead_byte)) return 0;
-  if (lead_byte < 0xFA) return sjis_to_jisx0208(lead_byte, trail_byte);
+  if (lead_byte < 0xFA) return sjis_double_byte_to_jis(lead_byte, trail_byte);
   return ibm_ext_to_euc.lookup(static_cast<std::int32_t>(lead_byte << 8 | trail_byte)) & 0x7F7F;
 }
 
@@ -196,7 +230,7 @@ class basic_sjis_to_euc_engine final : public chunked_engine<basic_sjis_to_euc_e
   bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     auto to_euc = [](unsigned b, unsigned t, chunk_writer<char>& out) {
       if (!is_sjis_lead_byte(b) || b >= 0xF0 || !is_sjis_second_byte(t)) return false;
-      const std::uint32_t euc_code = sjis_to_jisx0208(b, t) | 0x8080;
+      const std::uint32_t euc_code = sjis_double_byte_to_jis(b, t) | 0x8080;
       out.put(static_cast<char>(euc_code >> 8), static_cast<char>(euc_code & 0xFF));
       return true;
     };

@@ -181,7 +181,7 @@ class basic_sjis_to_jis_engine final : public jis_writer<basic_sjis_to_jis_engin
     auto to_jis = [this](unsigned b, unsigned t, chunk_writer<char>& out) {
       if (!is_sjis_lead_byte(b) || b >= 0xF0 || !is_sjis_second_byte(t)) return false;
       this->announce(jis_K2, out);
-      const std::uint32_t jis_code = sjis_to_jisx0208(b, t);
+      const std::uint32_t jis_code = sjis_double_byte_to_jis(b, t);
       out.put(static_cast<char>(jis_code >> 8), static_cast<char>(jis_code & 0xFF));
       return true;
     };

@@ -133,7 +133,15 @@ def tables():
         if _is_ibm_ext(code) and u in unicode_to_sjis:
             ibm_ext_to_euc[code] = sjis_code_to_euc(unicode_to_sjis[u])
 
+    # Codes below the IBM extensions whose arithmetic EUC-JP code reads as nothing (duplicates
+    # of a JIS X 0208 character): the direct writers use the EUC-JP code of the preferred code.
+    sjis_twin_to_euc = {}
+    for code, u in sjis_to_unicode.items():
+        if 0x100 <= code < 0xFA00 and sjis_code_to_euc(code) not in euc_to_unicode and u in unicode_to_sjis:
+            sjis_twin_to_euc[code] = sjis_code_to_euc(unicode_to_sjis[u])
+
     return {
+        "sjis_twin_to_euc": sjis_twin_to_euc,
         "sjis_to_unicode": sjis_to_unicode,
         "unicode_to_sjis": unicode_to_sjis,
         "euc_to_unicode": euc_to_unicode,
@@ -270,6 +278,7 @@ def unicode_to_sjis(units):
 
 def sjis_to_euc(data):
     ibm = tables()["ibm_ext_to_euc"]
+    twins = tables()["sjis_twin_to_euc"]
     out = bytearray()
     n = len(data)
     i = 0
@@ -284,6 +293,10 @@ def sjis_to_euc(data):
             if not is_sjis_second(t) or 0xF0 <= b <= 0xF9:
                 out.append(Q)
                 i += 1
+            elif b * 256 + t in twins:
+                code = twins[b * 256 + t]
+                out += bytes([code >> 8, code & 0xFF])
+                i += 2
             elif b < 0xFA:
                 r, c = sjis_arithmetic(b, t)
                 out += bytes([r + 0x80, c + 0x80])
@@ -368,6 +381,7 @@ def unicode_to_euc(units):
 
 def sjis_to_jis(data):
     ibm = tables()["ibm_ext_to_euc"]
+    twins = tables()["sjis_twin_to_euc"]
     w = JisWriter()
     n = len(data)
     i = 0
@@ -378,6 +392,11 @@ def sjis_to_jis(data):
                 break  # held back
             t = data[i + 1]
             if is_sjis_second(t) and not 0xF0 <= b <= 0xF9:
+                code = twins.get(b * 256 + t, 0)
+                if code:
+                    w.put(JIS_K2, bytes([(code >> 8) & 0x7F, code & 0x7F]))
+                    i += 2
+                    continue
                 if b < 0xFA:
                     w.put(JIS_K2, bytes(sjis_arithmetic(b, t)))
                     i += 2
@@ -749,10 +768,12 @@ def _self_check():
     counts = {name: len(v) for name, v in t.items()}
     assert counts == {"sjis_to_unicode": 7787, "unicode_to_sjis": 7389, "euc_to_unicode": 7389,
                       "jisx0212_to_unicode": 6067, "unicode_to_euc": 13176,
-                      "ibm_ext_to_euc": 388}, counts
+                      "ibm_ext_to_euc": 388, "sjis_twin_to_euc": 10}, counts
     s2u, u2s, e2u, x2u, u2e, ibm = (t[k] for k in ("sjis_to_unicode", "unicode_to_sjis", "euc_to_unicode",
                                                     "jisx0212_to_unicode", "unicode_to_euc",
                                                     "ibm_ext_to_euc"))
+    assert sorted(t["sjis_twin_to_euc"]) == [0x8790, 0x8791, 0x8792, 0x8795, 0x8796, 0x8797,
+                                             0x879A, 0x879B, 0x879C, 0xEEF9]
     for code, u in [(0x8160, 0xFF5E), (0x8161, 0x2225), (0x815C, 0x2015), (0x815F, 0xFF3C),
                     (0x817C, 0xFF0D), (0x8191, 0xFFE0), (0x8192, 0xFFE1), (0x81CA, 0xFFE2),
                     (0x8790, 0x2252), (0x879A, 0x2235), (0xEEEF, 0x2170), (0xEEF9, 0xFFE2),
@@ -792,6 +813,8 @@ def _self_check():
         (JIS, ISO2022JP, h("1B284936"), h("1B2442252B1B2842")),
         (JIS, ISO2022JP, h("1B284920"), h("3F")),
         (SJIS, EUC, h("B182A0FA40FD"), h("8EB1A4A2FCF1FD")),
+        (SJIS, EUC, h("879041EEF9"), h("A2E241A2CC")),
+        (SJIS, JIS, h("879C"), h("1B244222401B2842")),
         (SJIS, UNICODE, h("817F"), h("3F007F00")),
         (SJIS, UNICODE, h("F040"), h("3F004000")),
         (SJIS, UNICODE, h("82"), h("3F00")),

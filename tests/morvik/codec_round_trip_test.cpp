@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
+#include "morvik/code_table.h"
 #include "morvik/morvik.h"
 #include "tests/morvik/codec_testing.h"
 
@@ -53,6 +55,30 @@ TEST(round_trips, keep_every_byte) {
     std::string back = translate_text(there, c.middle, c.start);
     EXPECT_EQ(back, start) << c.sample << ": " << encoding_name(c.start) << " to " << encoding_name(c.middle)
                            << " and back, " << first_difference(start, back);
+  }
+}
+
+// The direct Shift_JIS writers give codes the EUC-JP reader knows: every CP932 character, with
+// an ASCII byte after it that a stray byte would garble, reads through EUC-JP and through JIS as
+// it reads from Shift_JIS.
+TEST(round_trips, every_cp932_code_reads_alike_through_euc_and_jis) {
+  int failures = 0;
+  for (unsigned code = 0x80; code <= 0xFFFF && failures < 10; ++code) {
+    if (code > 0xFF && !is_sjis_lead_byte(code >> 8)) continue;
+    std::string text = code > 0xFF ? std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)}
+                                   : std::string(1, static_cast<char>(code));
+    if (sjis_to_unicode.lookup(static_cast<std::int32_t>(code)) == 0) continue;
+    text += "A";
+    const std::string expected = translate_text(text, sjis, utf8);
+    for (encoding_id middle : {euc, jis}) {
+      const std::string there = translate_text(text, sjis, middle);
+      const std::string read = translate_text(there, middle, utf8);
+      if (read != expected) {
+        ++failures;
+        ADD_FAILURE() << "Shift_JIS " << hex(text) << " through " << encoding_name(middle) << " (" << hex(there)
+                      << ") reads " << hex(read) << ", from Shift_JIS " << hex(expected);
+      }
+    }
   }
 }
 
