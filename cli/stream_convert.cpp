@@ -1,9 +1,14 @@
 #include "cli/stream_convert.h"
 
 #include <cerrno>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "morvik/engine.h"
+#include "morvik/repertoire.h"
+#include "morvik/strict.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -31,22 +36,167 @@ long write_some(int fd, const char* bytes, std::size_t size) {
 #endif
 }
 
-// Reads until the buffer holds `wanted` bytes or the input ends.
-bool read_prefix(const byte_reader& read, std::size_t wanted, std::size_t block_size,
-                 std::string& prefix, stream_result& result) {
-  std::string block(block_size, '\0');
-  while (prefix.size() < wanted) {
-    const long count = read(block.data(), block.size());
-    if (count < 0) {
-      result.outcome = stream_outcome::read_failed;
-      result.error_number = errno;
-      return false;
-    }
-    if (count == 0) break;
-    prefix.append(block.data(), static_cast<std::size_t>(count));
-  }
-  return true;
+bool is_unicode_form(morvik::encoding_id id) {
+  return id == morvik::utf8 || id == morvik::utf16be || id == morvik::unicode;
 }
+
+bool is_japanese_byte_encoding(morvik::encoding_id id) {
+  return id == morvik::ansi || id == morvik::sjis || id == morvik::jis || id == morvik::euc ||
+         id == morvik::iso2022jp;
+}
+
+bool is_convertible(morvik::encoding_id id) { return id >= morvik::ansi && id <= morvik::unicode; }
+
+// The signature a writer chain starts with, as bytes of the target.
+std::string_view signature_of(morvik::encoding_id to) {
+  if (to == morvik::utf8) return morvik::utf8_bom;
+  if (to == morvik::utf16be) return morvik::utf16be_bom;
+  if (to == morvik::unicode) return morvik::utf16le_bom;
+  return {};
+}
+
+// A plain ASCII byte reads the same in every candidate source; NUL, SO, SI and ESC do not
+// (UTF-16, JIS and binary data show themselves there), nor does any high byte.
+bool starts_the_guess(unsigned char byte) {
+  return byte >= 0x80 || byte == 0x00 || byte == 0x0E || byte == 0x0F || byte == 0x1B;
+}
+
+// Line ends rewritten in the output, in units of the target (two bytes for UTF-16). A CR LF
+// pair is one line end even when a block boundary falls between the two.
+class line_end_writer {
+ public:
+  line_end_writer(const byte_writer& write, line_ends style, morvik::encoding_id to)
+      : write_(write), style_(style), unit_(to == morvik::utf16be || to == morvik::unicode ? 2 : 1),
+        big_endian_(to == morvik::utf16be) {
+    const std::string_view ends = style == line_ends::lf ? "\n" : style == line_ends::cr ? "\r" : "\r\n";
+    for (char c : ends) append_unit(line_end_, static_cast<unsigned char>(c));
+  }
+
+  bool put(std::string_view bytes) {
+    if (style_ == line_ends::keep) return write_(bytes);
+    converted_.clear();
+    std::size_t i = 0;
+    if (!odd_.empty() && !bytes.empty()) {
+      odd_.push_back(bytes[0]);
+      take(unit_at(odd_, 0));
+      odd_.clear();
+      i = 1;
+    }
+    for (; i + unit_ <= bytes.size(); i += unit_) take(unit_at(bytes, i));
+    if (i < bytes.size()) odd_.assign(bytes.substr(i));
+    return converted_.empty() || write_(converted_);
+  }
+
+  // An odd byte left over from UTF-16 goes out as it came.
+  bool finish() { return odd_.empty() || write_(std::exchange(odd_, std::string())); }
+
+ private:
+  unsigned unit_at(std::string_view bytes, std::size_t i) const {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    if (unit_ == 1) return first;
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    return big_endian_ ? first << 8 | second : second << 8 | first;
+  }
+
+  void append_unit(std::string& out, unsigned unit) const {
+    if (unit_ == 1) {
+      out.push_back(static_cast<char>(unit));
+    } else if (big_endian_) {
+      out.push_back(static_cast<char>(unit >> 8));
+      out.push_back(static_cast<char>(unit & 0xFF));
+    } else {
+      out.push_back(static_cast<char>(unit & 0xFF));
+      out.push_back(static_cast<char>(unit >> 8));
+    }
+  }
+
+  void take(unsigned unit) {
+    const bool lf_after_cr = after_cr_ && unit == '\n';
+    after_cr_ = unit == '\r';
+    if (lf_after_cr) return;
+    if (unit == '\r' || unit == '\n') {
+      converted_.append(line_end_);
+    } else {
+      append_unit(converted_, unit);
+    }
+  }
+
+  const byte_writer& write_;
+  const line_ends style_;
+  const std::size_t unit_;
+  const bool big_endian_;
+  std::string line_end_;
+  std::string converted_;
+  std::string odd_;
+  bool after_cr_ = false;
+};
+
+// Rewrites, in a Unicode source, the characters the target lacks into the look-alikes it
+// has, before the engine reads them. A character cut by a block boundary waits for the rest.
+class look_alike_filter {
+ public:
+  look_alike_filter(morvik::encoding_id source, morvik::encoding_id to) : source_(source) {
+    if (!is_unicode_form(source)) return;
+    for (const morvik::look_alike_pair& pair : morvik::look_alikes_for(to)) {
+      patterns_.push_back({encode(pair.lacking), encode(pair.written)});
+    }
+  }
+
+  bool active() const { return !patterns_.empty(); }
+
+  // Returns the bytes to hand on; a view of `bytes` itself when nothing changed.
+  std::string_view filter(std::string_view bytes, bool at_end) {
+    data_.assign(held_);
+    data_.append(bytes);
+    held_.clear();
+    out_.clear();
+    const std::size_t unit = source_ == morvik::utf8 ? 1 : 2;
+    std::size_t copied = 0;
+    std::size_t i = 0;
+    while (i < data_.size()) {
+      if (unit == 1 && static_cast<unsigned char>(data_[i]) < 0xC2) {
+        ++i;
+        continue;
+      }
+      const std::string_view here = std::string_view(data_).substr(i);
+      bool replaced = false;
+      bool cut = false;
+      for (const auto& [lacking, written] : patterns_) {
+        if (here.substr(0, lacking.size()) == lacking) {
+          out_.append(data_, copied, i - copied);
+          out_.append(written);
+          i += lacking.size();
+          copied = i;
+          replaced = true;
+          break;
+        }
+        if (here.size() < lacking.size() && lacking.compare(0, here.size(), here) == 0) cut = true;
+      }
+      if (replaced) continue;
+      if ((cut || here.size() < unit) && !at_end) {
+        held_.assign(here);
+        break;
+      }
+      i += std::min(unit, here.size());
+    }
+    const std::size_t end = data_.size() - held_.size();
+    if (copied == 0) return std::string_view(data_).substr(0, end);
+    out_.append(data_, copied, end - copied);
+    return out_;
+  }
+
+ private:
+  std::string encode(char32_t code_point) const {
+    std::u16string unit(1, static_cast<char16_t>(code_point));
+    return morvik::translate_from_unicode(unit, source_);
+  }
+
+  morvik::encoding_id source_;
+  std::vector<std::pair<std::string, std::string>> patterns_;
+  std::string held_;
+  std::string data_;
+  std::string out_;
+};
 
 // The UTF-8 signature remover reads what it is given in one translate() and misses a mark
 // cut between two; a block that ends in the first bytes of a mark keeps them for the next.
@@ -60,20 +210,63 @@ std::size_t partial_signature_length(std::string_view bytes) {
   return 0;
 }
 
-class streaming_writer {
+// One input's way through the engine: strict check, look-alikes, engine, line ends.
+class pipeline {
  public:
-  streaming_writer(morvik::transcode_engine& engine, const byte_writer& write,
-                   stream_result& result, bool keeps_partial_signatures)
-      : engine_(engine),
-        write_(write),
+  pipeline(morvik::encoding_id source, const conversion& how, const byte_writer& write,
+           stream_result& result, std::uint64_t offset, bool signature_written)
+      : handle_(morvik::create_engine<char, char>(source, how.to, how.with_signatures)),
+        engine_(handle_.as<char, char>()),
         result_(result),
-        keeps_partial_signatures_(keeps_partial_signatures) {}
+        sink_(write, how.eol, how.to),
+        keeps_partial_signatures_(how.with_signatures && source == morvik::utf8),
+        look_alikes_(source, how.to),
+        transliterates_(how.transliterate && look_alikes_.active()),
+        offset_(offset) {
+    if (how.strict) checker_.emplace(source, how.to, how.with_signatures, how.transliterate);
+    // The signature belongs at the very start, which has gone out already.
+    if (signature_written && how.with_signatures && is_japanese_byte_encoding(source)) {
+      signature_to_skip_ = signature_of(how.to);
+    }
+  }
 
-  bool feed(std::string_view bytes) {
+  // False when the conversion stops: a write failed or strict met an offending sequence.
+  bool feed(std::string_view bytes) { return take(bytes, false); }
+
+  bool finish() {
+    if (!take({}, true)) return false;
+    return finish_engine();
+  }
+
+  // Ends the output after a failed read: what was read still comes out whole.
+  void abandon() { finish_engine(); }
+
+ private:
+  bool take(std::string_view bytes, bool at_end) {
+    if (!checker_) return pass(bytes, at_end);
+    pending_.append(bytes);
+    const morvik::strict_scan scan = checker_->scan(pending_, at_end);
+    if (!pass(std::string_view(pending_).substr(0, scan.accepted), at_end || scan.failed)) {
+      return false;
+    }
+    if (scan.failed) {
+      result_.outcome = stream_outcome::not_convertible;
+      result_.failure_offset = offset_ + scan.failure;
+      result_.failure_bytes = pending_.substr(scan.failure, scan.failure_length);
+      finish_engine();
+      return false;
+    }
+    offset_ += scan.accepted;
+    pending_.erase(0, scan.accepted);
+    return true;
+  }
+
+  bool pass(std::string_view bytes, bool at_end) {
+    if (transliterates_) bytes = look_alikes_.filter(bytes, at_end);
     engine_.rest.append(held_);
     held_.clear();
     engine_.rest.append(bytes.data(), bytes.size());
-    if (keeps_partial_signatures_) {
+    if (keeps_partial_signatures_ && !at_end) {
       const std::size_t length = partial_signature_length(engine_.rest);
       held_.assign(engine_.rest, engine_.rest.size() - length, length);
       engine_.rest.resize(engine_.rest.size() - length);
@@ -82,20 +275,31 @@ class streaming_writer {
     return drain();
   }
 
-  bool finish() {
+  bool finish_engine() {
+    if (finished_) return result_.outcome != stream_outcome::write_failed;
+    finished_ = true;
     engine_.rest.append(held_);
     held_.clear();
     engine_.translate();
     engine_.flush();
-    return drain();
+    return drain() && sink_.finish();
   }
 
- private:
   // Keeps the output's capacity: one allocation serves every block.
   bool drain() {
-    if (engine_.output.empty()) return true;
+    std::string_view out = engine_.output;
+    if (!signature_to_skip_.empty() && !out.empty()) {
+      if (out.substr(0, signature_to_skip_.size()) == signature_to_skip_) {
+        out.remove_prefix(signature_to_skip_.size());
+      }
+      signature_to_skip_ = {};
+    }
+    if (out.empty()) {
+      engine_.output.clear();
+      return true;
+    }
     result_.wrote_output = true;
-    const bool written = write_(engine_.output);
+    const bool written = sink_.put(out);
     engine_.output.clear();
     if (!written) {
       result_.outcome = stream_outcome::write_failed;
@@ -104,12 +308,79 @@ class streaming_writer {
     return written;
   }
 
+  morvik::engine_handle handle_;
   morvik::transcode_engine& engine_;
-  const byte_writer& write_;
   stream_result& result_;
+  line_end_writer sink_;
   const bool keeps_partial_signatures_;
-  std::string held_;
+  look_alike_filter look_alikes_;
+  const bool transliterates_;
+  std::optional<morvik::strict_checker> checker_;
+  std::uint64_t offset_;
+  std::string pending_;  // strict: bytes the checker holds back
+  std::string held_;     // a signature cut by a block boundary
+  std::string_view signature_to_skip_;
+  bool finished_ = false;
 };
+
+// Reads until the source can be guessed: the first byte that is not plain ASCII and a window
+// after it, or the end of the input. ASCII beyond the window before that byte goes to
+// `commit`, so memory stays bounded however far in the first such byte is.
+struct guessed_source {
+  std::string held;  // input not yet committed, from the start of the window's context
+  std::uint64_t committed = 0;
+  bool ended = false;
+  morvik::encoding_guess guess{morvik::unknown_encoding, false, 0};
+};
+
+bool guess_source(const byte_reader& read, std::size_t block_size,
+                  const std::function<bool(std::string_view)>& commit, guessed_source& found,
+                  stream_result& result) {
+  std::string block(block_size, '\0');
+  std::size_t scanned = 0;
+  std::size_t first = std::string::npos;
+  for (;;) {
+    for (; first == std::string::npos && scanned < found.held.size(); ++scanned) {
+      if (starts_the_guess(static_cast<unsigned char>(found.held[scanned]))) first = scanned;
+    }
+    if (first != std::string::npos && found.held.size() >= first + guess_window) break;
+    if (first == std::string::npos && found.held.size() > guess_window + guess_context) {
+      // Keep a little context, a multiple of four bytes from the start for UTF-16 and -32.
+      std::size_t keep = found.held.size() - guess_window;
+      keep -= keep % 4;
+      // A CR LF pair stays on one side, for line ends rewritten on the way out.
+      if (found.held[keep - 1] == '\r') keep -= 4;
+      if (!commit(std::string_view(found.held).substr(0, keep))) return false;
+      found.held.erase(0, keep);
+      found.committed += keep;
+      scanned -= keep;
+    }
+    const long count = read(block.data(), block.size());
+    if (count < 0) {
+      result.outcome = stream_outcome::read_failed;
+      result.error_number = errno;
+      return false;
+    }
+    if (count == 0) {
+      found.ended = true;
+      break;
+    }
+    found.held.append(block.data(), static_cast<std::size_t>(count));
+  }
+  std::size_t start = 0;
+  std::size_t end = found.held.size();
+  if (first != std::string::npos) {
+    start = first > guess_context ? first - guess_context : 0;
+    start -= start % 4;
+    end = std::min(end, first + guess_window);
+  } else if (end > guess_window) {
+    start = end - guess_window;
+  }
+  found.guess = morvik::guess_encoding(std::string_view(found.held).substr(start, end - start));
+  result.source = found.guess.encoding;
+  result.binary = found.guess.binary;
+  return true;
+}
 
 }  // namespace
 
@@ -140,24 +411,43 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
                              const conversion& how) {
   stream_result result;
   const std::size_t block_size = how.block_size == 0 ? default_block_size : how.block_size;
-
-  // Detection needs the first bytes before the engine can exist; only they are held.
-  std::string prefix;
   result.source = how.from;
+
+  // Long plain ASCII before the first telling byte goes out as ASCII; it reads the same in
+  // every candidate, and a strict check has nothing to find in it.
+  guessed_source found;
+  std::optional<pipeline> ascii;
   if (how.detect_from) {
-    if (!read_prefix(read, detection_window, block_size, prefix, result)) return result;
-    result.source = morvik::detect_encoding(
-        std::string_view(prefix).substr(0, detection_window), detection_window);
+    conversion plain = how;
+    plain.strict = false;
+    plain.transliterate = false;
+    const auto commit = [&](std::string_view bytes) {
+      if (!ascii) ascii.emplace(morvik::ansi, plain, write, result, 0, false);
+      return ascii->feed(bytes);
+    };
+    const bool guessed = guess_source(read, block_size, commit, found, result);
+    if (result.outcome == stream_outcome::write_failed) return result;
+    if (ascii && !ascii->finish()) return result;
+    if (!guessed) return result;
+    if (found.guess.binary) {
+      result.outcome = stream_outcome::binary;
+      return result;
+    }
+    if (found.held.empty() && found.ended) return result;
+    if (!is_convertible(result.source)) {
+      result.outcome = stream_outcome::not_convertible;
+      return result;
+    }
   }
 
-  morvik::engine_handle handle =
-      morvik::create_engine<char, char>(result.source, how.to, how.with_signatures);
-  auto& engine = handle.as<char, char>();
-  streaming_writer writer(engine, write, result,
-                          how.with_signatures && result.source == morvik::utf8);
-  bool read_anything = !prefix.empty();
-  if (read_anything && !writer.feed(prefix)) return result;
-  std::string().swap(prefix);
+  pipeline converter(result.source, how, write, result, found.committed, ascii.has_value());
+  bool read_anything = !found.held.empty() || found.committed != 0;
+  if (!found.held.empty() && !converter.feed(found.held)) return result;
+  std::string().swap(found.held);
+  if (found.ended) {
+    converter.finish();
+    return result;
+  }
 
   std::string block(block_size, '\0');
   for (;;) {
@@ -166,28 +456,24 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
       result.outcome = stream_outcome::read_failed;
       result.error_number = errno;
       // Whatever was read still comes out whole; an input that failed at once leaves no trace.
-      if (read_anything) writer.finish();
+      if (read_anything) converter.abandon();
       return result;
     }
     if (count == 0) break;
     read_anything = true;
-    if (!writer.feed(std::string_view(block.data(), static_cast<std::size_t>(count)))) {
+    if (!converter.feed(std::string_view(block.data(), static_cast<std::size_t>(count)))) {
       return result;
     }
   }
-  writer.finish();
+  converter.finish();
   return result;
 }
 
 stream_result detect_stream(const byte_reader& read, std::size_t block_size) {
   stream_result result;
-  std::string prefix;
-  if (!read_prefix(read, detection_window, block_size == 0 ? default_block_size : block_size,
-                   prefix, result)) {
-    return result;
-  }
-  result.source = morvik::detect_encoding(
-      std::string_view(prefix).substr(0, detection_window), detection_window);
+  guessed_source found;
+  guess_source(read, block_size == 0 ? default_block_size : block_size,
+               [](std::string_view) { return true; }, found, result);
   return result;
 }
 

@@ -3,11 +3,17 @@
 // and its output is written as it comes, so memory stays bounded whatever the input size,
 // while the bytes stay those of translate_text on the whole input: the engines hold back
 // incomplete characters and escape sequences in `rest` until the next block completes them.
+//
+// Around the engine, each optional: the source guessed from the first bytes that are not
+// plain ASCII; a strict check that stops before the first byte sequence that would become
+// "?"; look-alikes for characters the target lacks; and line ends rewritten on the way out.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include "morvik/guess.h"
 #include "morvik/morvik.h"
 
 namespace morvik_cli {
@@ -23,24 +29,40 @@ byte_reader fd_reader(int fd);
 byte_writer fd_writer(int fd);
 
 inline constexpr std::size_t default_block_size = 64 * 1024;
-// What analysis sees of an input, the same bound as the module's auto translation.
-inline constexpr std::size_t detection_window = 8192;
+// What the guesser sees of an input from its first byte that is not plain ASCII. The ASCII
+// before that byte converts the same under every candidate, so only a little of it is kept.
+inline constexpr std::size_t guess_window = 64 * 1024;
+inline constexpr std::size_t guess_context = 256;
+
+enum class line_ends { keep, lf, crlf, cr };
 
 struct conversion {
   morvik::encoding_id from = morvik::sjis;
-  bool detect_from = false;  // then `from` is ignored: analysis of the first bytes names it
+  bool detect_from = false;  // then `from` is ignored: the guesser names the source
   morvik::encoding_id to = morvik::utf8;
   bool with_signatures = false;
   std::size_t block_size = default_block_size;
+  bool strict = false;         // stop before the first sequence that would become "?"
+  bool transliterate = false;  // look-alikes for what the target lacks
+  line_ends eol = line_ends::keep;
 };
 
-enum class stream_outcome { done, read_failed, write_failed };
+enum class stream_outcome {
+  done,
+  read_failed,
+  write_failed,
+  binary,           // --from auto met data that is no text; nothing of it was converted
+  not_convertible,  // strict: stopped at `failure_offset`; or a guessed source without a codec
+};
 
 struct stream_result {
   stream_outcome outcome = stream_outcome::done;
   int error_number = 0;  // errno of the failed read or write
-  morvik::encoding_id source = morvik::unknown_encoding;  // what was read: given or detected
+  morvik::encoding_id source = morvik::unknown_encoding;  // what was read: given or guessed
+  bool binary = false;                                    // the guesser's verdict
   bool wrote_output = false;
+  std::uint64_t failure_offset = 0;  // strict: offset of the offending sequence in the input
+  std::string failure_bytes;         // and its bytes
 };
 
 // Converts everything `read` yields and hands the result to `write`. A read failure before
@@ -48,7 +70,7 @@ struct stream_result {
 stream_result convert_stream(const byte_reader& read, const byte_writer& write,
                              const conversion& how);
 
-// Names the encoding of the first detection_window bytes that `read` yields.
+// Guesses the encoding as --from auto does, reading only up to the guess window.
 stream_result detect_stream(const byte_reader& read, std::size_t block_size = default_block_size);
 
 }  // namespace morvik_cli
