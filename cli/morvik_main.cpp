@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,14 +35,15 @@ struct encoding_name {
 
 const std::vector<encoding_name>& encoding_names() {
   static const std::vector<encoding_name> names = {
-      {"Shift_JIS", morvik::sjis, {"SJIS", "CP932", "Windows-31J"}},
-      {"EUC-JP", morvik::euc, {"EUCJP"}},
+      {"Shift_JIS", morvik::sjis,
+       {"SJIS", "SHIFT-JIS", "CP932", "MS932", "Windows-31J", "MS_Kanji", "x-sjis"}},
+      {"EUC-JP", morvik::euc, {"EUCJP", "EUC_JP", "eucJP-ms", "EUC-JP-MS", "UJIS"}},
       {"JIS", morvik::jis, {}},
-      {"ISO-2022-JP", morvik::iso2022jp, {}},
-      {"UTF-8", morvik::utf8, {"UTF8"}},
-      {"UTF-16BE", morvik::utf16be, {}},
-      {"UTF-16LE", morvik::unicode, {"UNICODE"}},
-      {"ANSI", morvik::ansi, {"ASCII"}},
+      {"ISO-2022-JP", morvik::iso2022jp, {"ISO2022JP", "ISO_2022_JP", "csISO2022JP"}},
+      {"UTF-8", morvik::utf8, {"UTF8", "UTF_8"}},
+      {"UTF-16BE", morvik::utf16be, {"UTF16BE", "UTF_16BE"}},
+      {"UTF-16LE", morvik::unicode, {"UTF16LE", "UTF_16LE", "UNICODE"}},
+      {"ANSI", morvik::ansi, {"ASCII", "US-ASCII"}},
   };
   return names;
 }
@@ -79,27 +81,36 @@ std::string_view detected_name(morvik::encoding_id id) {
 }
 
 constexpr std::string_view usage_text =
-    "usage: morvik --from ENC --to ENC [--bom] [FILE...]\n"
-    "       morvik --detect [FILE...]\n"
+    "usage: morvik [--from ENC] --to ENC [--strict] [--translit] [--eol=lf|crlf|cr]\n"
+    "              [--bom] [-o FILE] [FILE...]\n"
+    "       morvik --detect [-o FILE] [FILE...]\n"
     "       morvik --list | --help | --version\n";
 
 constexpr std::string_view help_text =
     "Converts Japanese text between encodings, or names the encoding of a text.\n"
     "Reads the FILEs in turn (standard input when none is given, or for \"-\") and\n"
-    "writes to standard output.\n"
+    "writes to standard output or to the -o FILE.\n"
     "\n"
-    "  -f, --from ENC   source encoding, or \"auto\" to detect it from the first\n"
-    "                   8192 bytes of each input (the default)\n"
-    "  -t, --to ENC     target encoding\n"
-    "      --bom        write a signature when converting to UTF-8 or UTF-16 from a\n"
-    "                   Japanese encoding; drop signatures when converting back\n"
-    "  -d, --detect     print the detected encoding (\"FILE: NAME\" for several files)\n"
-    "  -l, --list       list the encodings and their aliases\n"
-    "  -h, --help       show this help\n"
-    "  -V, --version    show the version\n"
+    "  -f, --from ENC     source encoding, or \"auto\" (the default) to guess it from\n"
+    "                     the first bytes of each input that are not plain ASCII\n"
+    "  -t, --to ENC       target encoding\n"
+    "  -o, --output FILE  write to FILE instead of standard output\n"
+    "      --strict       stop at the first byte sequence that is not valid in the\n"
+    "                     source or that the target cannot write, instead of \"?\"\n"
+    "      --translit     write look-alikes for characters the target lacks\n"
+    "                     (U+301C WAVE DASH as the full-width tilde, and the like)\n"
+    "      --eol=STYLE    write every line end as lf, crlf or cr (-Lu, -Lw, -Lm)\n"
+    "      --bom          write a signature when converting to UTF-8 or UTF-16 from a\n"
+    "                     Japanese encoding; drop signatures when converting back\n"
+    "  -d, --detect       print the guessed encoding (\"FILE: NAME\" for several\n"
+    "                     files), \"binary\" for data that is no text\n"
+    "  -l, --list         list the encodings and their aliases\n"
+    "  -h, --help         show this help\n"
+    "  -V, --version      show the version\n"
     "\n"
-    "Names are case-insensitive. Exit status: 0 on success, 1 when a file could not\n"
-    "be read or the output could not be written, 2 for a usage error.\n";
+    "Names are case-insensitive. Exit status: 0 on success; 1 when a file could not be\n"
+    "read, was binary under --from auto, or stopped --strict, or the output could not\n"
+    "be written; 2 for a usage error or an unknown encoding name.\n";
 
 constexpr int exit_trouble = 1;
 constexpr int exit_usage = 2;
@@ -110,6 +121,12 @@ struct options {
   bool list = false;
   bool detect = false;
   bool with_signatures = false;
+  bool strict = false;
+  bool transliterate = false;
+  morvik_cli::line_ends eol = morvik_cli::line_ends::keep;
+  bool eol_given = false;
+  std::string output;  // empty: standard output
+  bool output_given = false;
   std::string from = "auto";
   bool from_given = false;
   std::string to;
@@ -194,9 +211,34 @@ int parse_arguments(int argc, char** argv, options& parsed) {
     } else if (name == "-t" || name == "--to") {
       ok = take_value(parsed.to);
       parsed.to_given = true;
+    } else if (name == "-o" || name == "--output") {
+      ok = take_value(parsed.output);
+      parsed.output_given = true;
+      if (ok && parsed.output.empty()) return usage_error("option '" + name + "' needs a file name");
     } else if (name == "--bom") {
       ok = no_value();
       parsed.with_signatures = true;
+    } else if (name == "--strict") {
+      ok = no_value();
+      parsed.strict = true;
+    } else if (name == "--translit") {
+      ok = no_value();
+      parsed.transliterate = true;
+    } else if (name == "--eol" || name == "-Lu" || name == "-Lw" || name == "-Lm") {
+      std::string style = name == "-Lu" ? "lf" : name == "-Lw" ? "crlf" : "cr";
+      ok = name == "--eol" ? take_value(style) : no_value();
+      if (ok) {
+        if (same_name(style, "lf")) {
+          parsed.eol = morvik_cli::line_ends::lf;
+        } else if (same_name(style, "crlf")) {
+          parsed.eol = morvik_cli::line_ends::crlf;
+        } else if (same_name(style, "cr")) {
+          parsed.eol = morvik_cli::line_ends::cr;
+        } else {
+          return usage_error("unknown line end '" + style + "' (lf, crlf or cr)");
+        }
+        parsed.eol_given = true;
+      }
     } else if (name == "-d" || name == "--detect") {
       ok = no_value();
       parsed.detect = true;
@@ -258,10 +300,32 @@ void close_input(input& opened) {
   opened.fd = -1;
 }
 
+// The name messages give an input: standard input has none of its own.
+std::string display_name(const std::string& name) {
+  return name == "-" ? "(standard input)" : name;
+}
+
+// A reader that has gone away is no error of ours: stop quietly, as a shell tool killed by
+// SIGPIPE would.
+[[noreturn]] void leave_on_closed_pipe() {
+#ifndef _WIN32
+  std::signal(SIGPIPE, SIG_DFL);
+  std::raise(SIGPIPE);
+#endif
+  std::_Exit(141);
+}
+
+int write_failed(int error_number) {
+#ifdef EPIPE
+  if (error_number == EPIPE) leave_on_closed_pipe();
+#endif
+  say_error("write error", error_number);
+  return exit_trouble;
+}
+
 int write_or_fail(const morvik_cli::byte_writer& write, std::string_view text) {
   if (write(text)) return 0;
-  say_error("write error", errno);
-  return exit_trouble;
+  return write_failed(errno);
 }
 
 int list_encodings(const morvik_cli::byte_writer& write) {
@@ -277,7 +341,7 @@ int list_encodings(const morvik_cli::byte_writer& write) {
     }
     text.append(line).push_back('\n');
   }
-  text.append("auto          (--from only: detect the source)\n");
+  text.append("auto          (a source only: guess each input's encoding)\n");
   return write_or_fail(write, text);
 }
 
@@ -287,7 +351,7 @@ int run_detect(const options& parsed, const morvik_cli::byte_writer& write) {
   for (const std::string& name : parsed.files) {
     input in;
     if (!open_input(name, in)) {
-      say_error(name, errno);
+      say_error(display_name(name), errno);
       status = exit_trouble;
       continue;
     }
@@ -296,58 +360,131 @@ int run_detect(const options& parsed, const morvik_cli::byte_writer& write) {
     const int read_errno = result.error_number;
     close_input(in);
     if (result.outcome != stream_outcome::done) {
-      say_error(name, read_errno);
+      say_error(display_name(name), read_errno);
       status = exit_trouble;
       continue;
     }
     std::string line = several ? name + ": " : std::string();
-    line.append(detected_name(result.source)).push_back('\n');
+    line.append(result.binary ? "binary" : detected_name(result.source)).push_back('\n');
     if (write_or_fail(write, line) != 0) return exit_trouble;
   }
   return status;
+}
+
+std::string hex_bytes(std::string_view bytes) {
+  std::string text;
+  char digits[8];
+  for (unsigned char byte : bytes) {
+    std::snprintf(digits, sizeof digits, "%s0x%02X", text.empty() ? "" : " ", byte);
+    text.append(digits);
+  }
+  return text;
+}
+
+int unknown_name(std::string_view role, const std::string& name) {
+  say("morvik: unknown " + std::string(role) + " encoding '" + name + "' (see --list)\n");
+  return exit_usage;
 }
 
 int run_convert(const options& parsed, const morvik_cli::byte_writer& write) {
   morvik_cli::conversion how;
   how.with_signatures = parsed.with_signatures;
   how.block_size = parsed.block_size;
-  // Both names are checked before anything is read.
+  how.strict = parsed.strict;
+  how.transliterate = parsed.transliterate;
+  how.eol = parsed.eol;
   if (same_name(parsed.from, "auto")) {
     how.detect_from = true;
   } else if (const encoding_name* from = find_encoding(parsed.from)) {
     how.from = from->id;
   } else {
-    say("morvik: unknown encoding '" + parsed.from + "' (see --list)\n");
-    return exit_usage;
+    return unknown_name("source", parsed.from);
   }
   if (const encoding_name* to = find_encoding(parsed.to)) {
     how.to = to->id;
   } else {
-    say("morvik: unknown encoding '" + parsed.to + "' (see --list)\n");
-    return exit_usage;
+    return unknown_name("target", parsed.to);
   }
 
   int status = 0;
   for (const std::string& name : parsed.files) {
     input in;
     if (!open_input(name, in)) {
-      say_error(name, errno);
+      say_error(display_name(name), errno);
       status = exit_trouble;
       continue;
     }
     const morvik_cli::stream_result result =
         morvik_cli::convert_stream(morvik_cli::fd_reader(in.fd), write, how);
     close_input(in);
-    if (result.outcome == stream_outcome::write_failed) {
-      say_error("write error", result.error_number);
-      return exit_trouble;
-    }
-    if (result.outcome == stream_outcome::read_failed) {
-      say_error(name, result.error_number);
-      status = exit_trouble;
+    switch (result.outcome) {
+      case stream_outcome::done: break;
+      case stream_outcome::write_failed: return write_failed(result.error_number);
+      case stream_outcome::read_failed:
+        say_error(display_name(name), result.error_number);
+        status = exit_trouble;
+        break;
+      case stream_outcome::binary:
+        say("morvik: " + display_name(name) + ": binary data, not converted (name --from to convert it)\n");
+        status = exit_trouble;
+        break;
+      case stream_outcome::not_convertible:
+        if (result.failure_bytes.empty()) {
+          say("morvik: " + display_name(name) + ": cannot convert from " +
+              std::string(detected_name(result.source)) + "\n");
+          status = exit_trouble;
+          break;
+        }
+        // Strict: everything before the offending sequence is out; nothing after it.
+        say("morvik: " + display_name(name) + ": cannot convert byte " +
+            std::to_string(result.failure_offset) + " (" + hex_bytes(result.failure_bytes) + ")\n");
+        return exit_trouble;
     }
   }
   return status;
+}
+
+#ifndef _WIN32
+// Writing over an input would destroy it before it is read.
+bool same_file(int fd, const std::string& name) {
+  struct stat out_status {};
+  struct stat in_status {};
+  if (fstat(fd, &out_status) != 0 || !S_ISREG(out_status.st_mode)) return false;
+  if (name == "-") return fstat(0, &in_status) == 0 && in_status.st_dev == out_status.st_dev &&
+                          in_status.st_ino == out_status.st_ino;
+  return stat(name.c_str(), &in_status) == 0 && in_status.st_dev == out_status.st_dev &&
+         in_status.st_ino == out_status.st_ino;
+}
+#endif
+
+// Opens the -o file; -1 after a message when it cannot be.
+int open_output(const options& parsed) {
+#ifdef _WIN32
+  const int fd = _open(parsed.output.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
+                       _S_IREAD | _S_IWRITE);
+#else
+  // Not truncated before the check: the output might be one of the inputs.
+  const int fd = ::open(parsed.output.c_str(), O_WRONLY | O_CREAT, 0666);
+#endif
+  if (fd < 0) {
+    say_error(parsed.output, errno);
+    return -1;
+  }
+#ifndef _WIN32
+  for (const std::string& name : parsed.files) {
+    if (same_file(fd, name)) {
+      say("morvik: " + parsed.output + ": is also an input; not overwritten\n");
+      ::close(fd);
+      return -1;
+    }
+  }
+  if (ftruncate(fd, 0) != 0 && errno != EINVAL) {
+    say_error(parsed.output, errno);
+    ::close(fd);
+    return -1;
+  }
+#endif
+  return fd;
 }
 
 }  // namespace
@@ -357,14 +494,14 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
 #else
-  // A closed pipe must show up as a write error, not end the process silently.
+  // A closed pipe shows up as EPIPE, and the command then leaves quietly by itself.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
   options parsed;
   const int parse_status = parse_arguments(argc, argv, parsed);
   if (parse_status >= 0) return parse_status;
 
-  const morvik_cli::byte_writer write = morvik_cli::fd_writer(1);
+  morvik_cli::byte_writer write = morvik_cli::fd_writer(1);
   if (parsed.help) return write_or_fail(write, std::string(usage_text) + "\n" + std::string(help_text));
   if (parsed.version) return write_or_fail(write, "morvik " MORVIK_COMMAND_VERSION "\n");
   if (parsed.list) return list_encodings(write);
@@ -373,9 +510,39 @@ int main(int argc, char** argv) {
     return usage_error("--detect takes no --from or --to");
   }
   if (parsed.detect && parsed.with_signatures) return usage_error("--detect takes no --bom");
+  if (parsed.detect && (parsed.strict || parsed.transliterate || parsed.eol_given)) {
+    return usage_error("--detect takes no --strict, --translit or --eol");
+  }
   if (!parsed.detect && !parsed.to_given) return usage_error("no target encoding (--to)");
+  if (!parsed.detect && same_name(parsed.to, "auto")) {
+    say("morvik: 'auto' is a source only; name the target encoding (see --list)\n");
+    return exit_usage;
+  }
   if (parsed.files.empty()) parsed.files.push_back("-");
 
+  // Names are checked before the output file is touched.
+  if (!parsed.detect) {
+    if (!same_name(parsed.from, "auto") && find_encoding(parsed.from) == nullptr) {
+      return unknown_name("source", parsed.from);
+    }
+    if (find_encoding(parsed.to) == nullptr) return unknown_name("target", parsed.to);
+  }
+  int output_fd = -1;
+  if (parsed.output_given) {
+    output_fd = open_output(parsed);
+    if (output_fd < 0) return exit_trouble;
+    write = morvik_cli::fd_writer(output_fd);
+  }
+
   morvik::initialize_library();
-  return parsed.detect ? run_detect(parsed, write) : run_convert(parsed, write);
+  int status = parsed.detect ? run_detect(parsed, write) : run_convert(parsed, write);
+  if (output_fd >= 0) {
+#ifdef _WIN32
+    const int closed = _close(output_fd);
+#else
+    const int closed = ::close(output_fd);
+#endif
+    if (closed != 0 && status == 0) status = write_failed(errno);
+  }
+  return status;
 }
