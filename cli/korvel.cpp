@@ -30,18 +30,44 @@ constexpr const char* default_module_name = "KORVEL.so";
 constexpr const char* host_sender = "korvel";
 constexpr const char* host_security_level = "Local";
 
-int usage(const char* problem = nullptr) {
-  if (problem != nullptr) std::fprintf(stderr, "korvel: %s\n", problem);
+#ifndef KORVEL_COMMAND_VERSION
+#define KORVEL_COMMAND_VERSION "unknown"
+#endif
+
+void print_usage(std::FILE* to) {
   std::fputs(
       "usage: korvel [--module PATH] raw FILE|-\n"
       "       korvel [--module PATH] call FUNCTION [ARG1 [ARG2 [ARG3]]] [--charset NAME]\n"
+      "       korvel --help | --version\n"
       "  raw   sends the bytes of FILE (or of standard input) as the request and writes the\n"
       "        response bytes unchanged\n"
       "  call  sends an EXECUTE request with Argument0 = FUNCTION and Argument1-3 = ARG1-3\n"
-      "  --module PATH  the SAORI module to load (default: " ,
-      stderr);
-  std::fprintf(stderr, "%s beside this program)\n", default_module_name);
+      "  --module PATH  the SAORI module to load (default: ",
+      to);
+  std::fprintf(to, "%s beside this program)\n", default_module_name);
+  std::fputs(
+      "Exit status: 0 for a 2xx answer; 1 for any other answer (it is still printed) or a\n"
+      "module that cannot be loaded or gives no answer; 2 for a usage error.\n",
+      to);
+}
+
+int usage(const char* problem = nullptr) {
+  if (problem != nullptr) std::fprintf(stderr, "korvel: %s\n", problem);
+  print_usage(stderr);
   return usage_status;
+}
+
+// The status code of a response's first line ("SAORI/1.0 200 OK"), or -1.
+int status_code(const std::string& response) {
+  const std::size_t space = response.find(' ');
+  if (space == std::string::npos || space + 4 > response.size()) return -1;
+  int code = 0;
+  for (std::size_t i = space + 1; i < space + 4; ++i) {
+    const char digit = response[i];
+    if (digit < '0' || digit > '9') return -1;
+    code = code * 10 + (digit - '0');
+  }
+  return code;
 }
 
 std::optional<std::string> read_all(const std::string& file_name) {
@@ -68,6 +94,26 @@ std::string execute_request(const std::vector<std::string>& arguments, const std
   return text;
 }
 
+bool file_exists(const std::string& path) {
+  std::FILE* const file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+// Beside the program in a build directory; in the library directory once installed.
+std::string default_module_path() {
+  const std::string beside = korvel::executable_directory() + default_module_name;
+#ifdef KORVEL_INSTALLED_MODULE_DIRECTORY
+  if (!file_exists(beside)) {
+    const std::string installed =
+        korvel::executable_directory() + KORVEL_INSTALLED_MODULE_DIRECTORY + default_module_name;
+    if (file_exists(installed)) return installed;
+  }
+#endif
+  return beside;
+}
+
 bool has_line_end(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
 
 }  // namespace
@@ -78,6 +124,14 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
   std::vector<std::string> words(argv + 1, argv + argc);
+  if (words.size() == 1 && (words[0] == "--help" || words[0] == "-h")) {
+    print_usage(stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : failure_status;
+  }
+  if (words.size() == 1 && (words[0] == "--version" || words[0] == "-V")) {
+    std::fputs("korvel " KORVEL_COMMAND_VERSION "\n", stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : failure_status;
+  }
   std::string module_path;
   std::size_t next = 0;
   if (next < words.size() && words[next] == "--module") {
@@ -118,7 +172,7 @@ int main(int argc, char** argv) {
     return usage(("unknown command " + command).c_str());
   }
 
-  if (module_path.empty()) module_path = korvel::executable_directory() + default_module_name;
+  if (module_path.empty()) module_path = default_module_path();
   korvel::saori_host host;
   if (!host.open(module_path)) {
     std::fprintf(stderr, "korvel: %s\n", host.error().c_str());
@@ -132,6 +186,16 @@ int main(int argc, char** argv) {
     return failure_status;
   }
   std::fwrite(response->data(), 1, response->size(), stdout);
-  std::fflush(stdout);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "korvel: write error: %s\n", std::strerror(errno));
+    return failure_status;
+  }
+  // Scripts test the exit status: an answer that is no success is a failure.
+  const int code = status_code(*response);
+  if (code < 200 || code > 299) {
+    std::fprintf(stderr, "korvel: the module answered %s\n",
+                 response->substr(0, response->find_first_of("\r\n")).c_str());
+    return failure_status;
+  }
   return 0;
 }

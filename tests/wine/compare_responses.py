@@ -5,6 +5,7 @@ import argparse
 import fcntl
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -59,9 +60,13 @@ def run_host(command, request):
         completed = subprocess.run(command, stdin=stdin, stdout=stdout, stderr=stderr, timeout=WINE_TIMEOUT)
         stdout.seek(0)
         stderr.seek(0)
-        if completed.returncode != 0:
-            raise RuntimeError("exit %d: %s" % (completed.returncode, stderr.read().decode(errors="replace")))
-        return stdout.read()
+        response = stdout.read()
+        # The host exits 0 for a 2xx answer and 1 for any other, which it still prints.
+        expected_status = 0 if re.match(rb"[^ ]+ 2[0-9][0-9] ", response) else 1
+        if completed.returncode != expected_status:
+            raise RuntimeError("exit %d, expected %d: %s" % (completed.returncode, expected_status,
+                                                             stderr.read().decode(errors="replace")))
+        return response
 
 
 def main():
