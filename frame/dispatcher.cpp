@@ -30,7 +30,7 @@ bool basic_saori_module::request(const std::string& request_text, std::string& r
     saori_request parsed(request_text);
     parsed.parse();
     if (parsed.method == version_method) {
-      response = no_contents_response;
+      response = version_response;
       return true;
     }
     charset = parsed.charset;

@@ -20,7 +20,8 @@ struct dispatch_case {
 };
 
 const std::string execute = "EXECUTE SAORI/1.0\r\n";
-const std::string no_contents = "SHIORI/1.0 210 No Contents\r\n\r\n";
+const std::string version = "SAORI/1.0 200 OK\r\n\r\n";
+const std::string no_contents = "SAORI/1.0 204 No Content\r\n\r\n";
 const std::string bad_request = "SAORI/1.0 400 Bad Request\r\n\r\n";
 const std::string internal_error = "SAORI/1.0 500 Internal Server Error\r\n\r\n";
 const std::string ok_head = "SAORI/1.0 200 OK\r\nCharset: \r\nSender: TEST\r\n";
@@ -30,8 +31,8 @@ std::string call(const std::string& function, const std::string& headers = "") {
 }
 
 const dispatch_case dispatch_cases[] = {
-    {"version_probe", "GET Version SAORI/1.0\r\n\r\n", no_contents, true},
-    {"version_probe_with_headers", "GET Version SAORI/1.0\r\nArgument0: nothing\r\nCharset: x\r\n\r\n", no_contents,
+    {"version_probe", "GET Version SAORI/1.0\r\n\r\n", version, true},
+    {"version_probe_with_headers", "GET Version SAORI/1.0\r\nArgument0: nothing\r\nCharset: x\r\n\r\n", version,
      true},
     {"unparsable", "EXECUTE SAORI/1.0\r\n", bad_request, false},
     {"empty", "", bad_request, false},

@@ -39,7 +39,7 @@ bool well_formed(const exchange& answer) {
   if (block.size() != static_cast<std::size_t>(answer.length) || block.back() != '\0') return false;
   const std::string text = block.substr(0, block.size() - 1);
   if (text.find('\0') != std::string::npos) return false;
-  if (text == "SHIORI/1.0 210 No Contents\r\n\r\n" || text == "SAORI/1.0 400 Bad Request\r\n\r\n" ||
+  if (text == "SAORI/1.0 200 OK\r\n\r\n" || text == "SAORI/1.0 204 No Content\r\n\r\n" || text == "SAORI/1.0 400 Bad Request\r\n\r\n" ||
       text == "SAORI/1.0 500 Internal Server Error\r\n\r\n")
     return true;
   const std::string head = "SAORI/1.0 200 OK\r\nCharset: ";

@@ -63,7 +63,7 @@ TEST(limits, big_requests_on_a_small_stack) {
   const limit_case cases[] = {
       {"version_probe_after_100000_header_lines",
        "GET Version SAORI/1.0\r\n" + header_lines(100000) + "\r\n",
-       std::string("SHIORI/1.0 210 No Contents\r\n\r\n") + '\0'},
+       std::string("SAORI/1.0 200 OK\r\n\r\n") + '\0'},
       {"analysis_after_100000_header_lines",
        "EXECUTE SAORI/1.0\r\n" + header_lines(100000) + "Argument0: analyze encoding\r\nArgument1: plain\r\n\r\n",
        analysis_response},
