@@ -1,7 +1,8 @@
 #pragma once
 // The three exports of a SAORI module, as the module defines them and as a host calls them.
-// Integers at the boundary are 32 bits wide; the caller removes the arguments (cdecl).
-#include <cstdint>
+// Lengths are C longs: 32 bits in the DLL, and whatever the host's long is elsewhere, since the
+// POSIX hosts declare int load(char*, long), char *request(char*, long*) and int unload(void).
+// The caller removes the arguments (cdecl).
 
 #ifdef _WIN32
 #include <windows.h>
@@ -11,8 +12,8 @@ using saori_bool = BOOL;
 #define SAORI_CALL __cdecl
 #else
 using saori_block = void*;
-using saori_long = std::int32_t;
-using saori_bool = std::int32_t;
+using saori_long = long;
+using saori_bool = int;
 #define SAORI_CALL
 #endif
 

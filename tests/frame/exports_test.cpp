@@ -1,6 +1,7 @@
 // The memory hand-off at the exports, as a host sees it.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <string>
 
@@ -16,7 +17,7 @@ using testing::host_block;
 using testing::send_request;
 
 const std::string version_probe = "GET Version SAORI/1.0\r\n\r\n";
-const std::string no_contents = "SHIORI/1.0 210 No Contents\r\n\r\n";
+const std::string version_answer = "SAORI/1.0 200 OK\r\n\r\n";
 const std::string bad_request = "SAORI/1.0 400 Bad Request\r\n\r\n";
 const std::string internal_error = "SAORI/1.0 500 Internal Server Error\r\n\r\n";
 
@@ -32,12 +33,12 @@ struct hand_off_case {
 std::string with_nul(const std::string& text) { return text + std::string(1, '\0'); }
 
 const hand_off_case hand_off_cases[] = {
-    {"version_probe", version_probe, 25, no_contents},
+    {"version_probe", version_probe, 25, version_answer},
     {"empty_request", "", 0, bad_request},
     {"only_len_bytes_read", version_probe, 23, bad_request},
-    {"bytes_beyond_len_ignored", version_probe + "Argument0: x", 25, no_contents},
+    {"bytes_beyond_len_ignored", version_probe + "Argument0: x", 25, version_answer},
     {"nul_ends_the_text", "GET Version SAORI/1.0\r\n" + with_nul("") + "\r\n", 26, bad_request},
-    {"nul_after_complete_request", with_nul(version_probe) + "junk", 30, no_contents},
+    {"nul_after_complete_request", with_nul(version_probe) + "junk", 30, version_answer},
     {"negative_length_is_empty", version_probe, -5, bad_request},
     {"foreign_exception_is_internal_error", foreign_exception,
      static_cast<saori_long>(foreign_exception.size()), internal_error},
@@ -63,6 +64,24 @@ TEST(exports, empty_request_length_is_30) {
   EXPECT_EQ(answer.block_text, with_nul(bad_request));
 }
 
+// kawari takes the module only when the probe's answer starts with "SAORI/1."; YAYA would take a
+// Charset line as its charset for the module.
+TEST(exports, version_probe_length_is_21) {
+  const exchange answer = send_request(version_probe);
+  EXPECT_EQ(answer.length, 21);
+  EXPECT_EQ(answer.block_text, with_nul("SAORI/1.0 200 OK\r\n\r\n")) << hex(answer.block_text);
+}
+
+// POSIX hosts pass a pointer to their long. A length negative as a long, whose low 32 bits say
+// 25, is the empty text; and the answer's length fills the whole long.
+TEST(exports, length_is_the_hosts_long) {
+  if (sizeof(long) <= 4) GTEST_SKIP() << "long is 32 bits here";
+  const long negative_with_low_half_25 = static_cast<long>(static_cast<unsigned long>(LONG_MIN) | 25u);
+  const exchange answer = send_request(version_probe, negative_with_low_half_25);
+  EXPECT_EQ(answer.length, 30);
+  EXPECT_EQ(answer.block_text, with_nul(bad_request)) << hex(answer.block_text);
+}
+
 TEST(exports, null_block_reads_as_empty) {
   saori_long len = 100;
   const saori_block response = request(nullptr, &len);
@@ -81,11 +100,11 @@ TEST(exports, load_and_unload_return_true) {
 }
 
 TEST(exports, request_before_load_and_after_unload) {
-  EXPECT_EQ(send_request(version_probe).block_text, with_nul(no_contents));
+  EXPECT_EQ(send_request(version_probe).block_text, with_nul(version_answer));
   const std::string directory = "/d/";
   load(host_block(directory), 3);
   unload();
-  EXPECT_EQ(send_request(version_probe).block_text, with_nul(no_contents));
+  EXPECT_EQ(send_request(version_probe).block_text, with_nul(version_answer));
 }
 
 TEST(exports, two_requests_share_nothing) {
