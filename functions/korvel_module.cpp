@@ -34,6 +34,12 @@ std::pair<morvik::encoding_id, std::string> target_of(const std::string& argumen
   return {encoding_from_name(argument, function_name), argument};
 }
 
+// The request's Charset as hosts spell it: YAYA writes EUC-JP as "EUC_JP".
+morvik::encoding_id encoding_from_charset(const std::string& charset, const std::string& function_name) {
+  if (charset == "EUC_JP") return morvik::euc;
+  return encoding_from_name(charset, function_name);
+}
+
 bool answer_conversion(std::string_view text, morvik::encoding_id from,
                        const std::pair<morvik::encoding_id, std::string>& target, std::string& charset,
                        saori_result& result) {
@@ -95,7 +101,7 @@ bool korvel_module::semiauto_translate(argument_list& arguments, saori_result& r
   const std::string function_name = "semiauto translate";
   require_arguments(arguments, 2, function_name);
   const auto target = target_of(optional_argument(arguments, 2), function_name);
-  const morvik::encoding_id from = encoding_from_name(charset, function_name);
+  const morvik::encoding_id from = encoding_from_charset(charset, function_name);
   return answer_conversion(arguments[1], from, target, charset, result);
 }
 

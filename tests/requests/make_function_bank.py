@@ -38,7 +38,7 @@ def ok(charset, result=b"", values=()):
 
 
 BAD = b"SAORI/1.0 400 Bad Request\r\n\r\n"
-NO_CONTENTS = b"SHIORI/1.0 210 No Contents\r\n\r\n"
+VERSION = b"SAORI/1.0 200 OK\r\n\r\n"
 
 
 def converted(text, to_codec, to_name):
@@ -107,6 +107,12 @@ def cases():
         converted(PROSE, "cp932", "Shift_JIS")
     yield "semiauto-sjis-utf8", request([b"semiauto translate", sjis, b"UTF-8"], charset="Shift_JIS"), \
         converted(PROSE, "utf-8", "UTF-8")
+    # YAYA spells the request's Charset "EUC_JP"; as an argument the name stays exact.
+    yield "semiauto-yaya-euc-charset", request([b"semiauto translate", euc, b"UTF-8"], charset="EUC_JP"), \
+        converted(PROSE, "utf-8", "UTF-8")
+    yield "semiauto-yaya-euc-target", request([b"semiauto translate", utf8, b"EUC_JP"], charset="UTF-8"), BAD
+    yield "translate-yaya-euc-source", request([b"translate", euc, b"EUC_JP", b"UTF-8"]), BAD
+    yield "semiauto-euc-charset-lower-case", request([b"semiauto translate", euc], charset="euc_jp"), BAD
     yield "semiauto-no-charset", request([b"semiauto translate", sjis]), BAD
     yield "semiauto-empty-charset", request([b"semiauto translate", sjis], charset=""), BAD
     yield "semiauto-ansi-charset", request([b"semiauto translate", sjis], charset="ANSI"), BAD
@@ -125,7 +131,7 @@ def cases():
 
     yield "unknown-function", request([b"Translate", sjis, b"Shift_JIS", b"UTF-8"]), BAD
     yield "no-function", request([]), BAD
-    yield "version-probe", b"GET Version SAORI/1.0\r\n\r\n", NO_CONTENTS
+    yield "version-probe", b"GET Version SAORI/1.0\r\n\r\n", VERSION
     yield "charset-echo-on-error", request([b"translate", sjis, b"Shift_JIS", b"EUC"], charset="UTF-8"), BAD
 
 
