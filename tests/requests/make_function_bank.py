@@ -136,17 +136,19 @@ def cases():
 
 
 def main():
-    os.makedirs(BANK, exist_ok=True)
-    for name in os.listdir(BANK):
-        os.remove(os.path.join(BANK, name))
+    # The test that the committed files are current names a directory of its own.
+    bank = sys.argv[1] if len(sys.argv) > 1 else BANK
+    os.makedirs(bank, exist_ok=True)
+    for name in os.listdir(bank):
+        os.remove(os.path.join(bank, name))
     count = 0
     for name, req, resp in cases():
-        with open(os.path.join(BANK, name + ".request"), "wb") as f:
+        with open(os.path.join(bank, name + ".request"), "wb") as f:
             f.write(req)
-        with open(os.path.join(BANK, name + ".response"), "wb") as f:
+        with open(os.path.join(bank, name + ".response"), "wb") as f:
             f.write(resp)
         count += 1
-    print(f"wrote {count} cases to {BANK}", file=sys.stderr)
+    print(f"wrote {count} cases to {bank}", file=sys.stderr)
 
 
 if __name__ == "__main__":

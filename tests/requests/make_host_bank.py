@@ -93,19 +93,21 @@ def session(f):
 
 
 def main():
-    os.makedirs(BANK, exist_ok=True)
-    for name in os.listdir(BANK):
-        os.remove(os.path.join(BANK, name))
+    # The test that the committed files are current names a directory of its own.
+    bank = sys.argv[1] if len(sys.argv) > 1 else BANK
+    os.makedirs(bank, exist_ok=True)
+    for name in os.listdir(bank):
+        os.remove(os.path.join(bank, name))
     count = 0
     for f in FAMILIES:
         for number, (case, request, response) in enumerate(session(f)):
-            stem = os.path.join(BANK, "%s-%02d-%s" % (f.name, number, case))
+            stem = os.path.join(bank, "%s-%02d-%s" % (f.name, number, case))
             with open(stem + ".request", "wb") as out:
                 out.write(request)
             with open(stem + ".response", "wb") as out:
                 out.write(response)
             count += 1
-    print(f"wrote {count} cases to {BANK}", file=sys.stderr)
+    print(f"wrote {count} cases to {bank}", file=sys.stderr)
 
 
 if __name__ == "__main__":
