@@ -79,7 +79,7 @@ TEST(KorvelCommand, ExitStatusFollowsTheAnswer) {
       {"a bad encoding name", {"--module", module, "call", "translate", "x", "latin1"}, "", 1,
        "SAORI/1.0 400 Bad Request", "korvel: the module answered SAORI/1.0 400 Bad Request\n"},
       {"the version probe", {"--module", module, "raw", "-"}, "GET Version SAORI/1.0\r\n\r\n", 0,
-       "SHIORI/1.0 210 No Contents", ""},
+       "SAORI/1.0 200 OK", ""},
       {"a request that does not parse", {"--module", module, "raw", "-"}, "nonsense\r\n\r\n", 1,
        "SAORI/1.0 400 Bad Request", "korvel: the module answered SAORI/1.0 400 Bad Request\n"},
       {"a module that is not there", {"--module", "/nonexistent/KORVEL.so", "call", "x"}, "", 1, "",
