@@ -11,6 +11,7 @@
 #include "morvik/assertion.h"
 #include "morvik/engine.h"
 #include "morvik/euc.h"
+#include "morvik/fused.h"
 #include "morvik/jis.h"
 #include "morvik/morvik.h"
 #include "morvik/pair_table.h"
@@ -177,44 +178,44 @@ constexpr pair_row pair_table[] = {
 
     {sjis, ansi, {S_U, U_A}, no_kernel},
     {sjis, sjis, {}, no_kernel},
-    {sjis, jis, {S_J}, no_kernel},
-    {sjis, euc, {S_E}, no_kernel},
+    {sjis, jis, {S_J}, &sjis_to_jis_fused},
+    {sjis, euc, {S_E}, &sjis_to_euc_fused},
     {sjis, iso2022jp, {S_J, J_I}, no_kernel},
-    {sjis, utf8, {S_U, U_u8, add_u8}, no_kernel},
+    {sjis, utf8, {S_U, U_u8, add_u8}, &sjis_to_utf8_fused},
     {sjis, utf16be, {S_U, add_U, U_B}, no_kernel},
     {sjis, unicode, {S_U, add_U, U_L}, no_kernel},
 
     {jis, ansi, {J_E, E_U, U_A}, no_kernel},
-    {jis, sjis, {J_E, E_U, U_S}, no_kernel},
+    {jis, sjis, {J_E, E_U, U_S}, &jis_to_sjis_fused},
     {jis, jis, {}, no_kernel},
     {jis, euc, {J_E}, no_kernel},
     {jis, iso2022jp, {J_I}, no_kernel},
-    {jis, utf8, {J_E, E_U, U_u8, add_u8}, no_kernel},
+    {jis, utf8, {J_E, E_U, U_u8, add_u8}, &jis_to_utf8_fused},
     {jis, utf16be, {J_E, E_U, add_U, U_B}, no_kernel},
     {jis, unicode, {J_E, E_U, add_U, U_L}, no_kernel},
 
     {euc, ansi, {E_U, U_A}, no_kernel},
-    {euc, sjis, {E_U, U_S}, no_kernel},
+    {euc, sjis, {E_U, U_S}, &euc_to_sjis_fused},
     {euc, jis, {E_J}, no_kernel},
     {euc, euc, {}, no_kernel},
     {euc, iso2022jp, {E_J, J_I}, no_kernel},
-    {euc, utf8, {E_U, U_u8, add_u8}, no_kernel},
+    {euc, utf8, {E_U, U_u8, add_u8}, &euc_to_utf8_fused},
     {euc, utf16be, {E_U, add_U, U_B}, no_kernel},
     {euc, unicode, {E_U, add_U, U_L}, no_kernel},
 
     {iso2022jp, ansi, {J_E, E_U, U_A}, no_kernel},
-    {iso2022jp, sjis, {J_E, E_U, U_S}, no_kernel},
+    {iso2022jp, sjis, {J_E, E_U, U_S}, &jis_to_sjis_fused},
     {iso2022jp, jis, {}, no_kernel},
     {iso2022jp, euc, {J_E}, no_kernel},
     {iso2022jp, iso2022jp, {}, no_kernel},
-    {iso2022jp, utf8, {J_E, E_U, U_u8, add_u8}, no_kernel},
+    {iso2022jp, utf8, {J_E, E_U, U_u8, add_u8}, &jis_to_utf8_fused},
     {iso2022jp, utf16be, {J_E, E_U, add_U, U_B}, no_kernel},
     {iso2022jp, unicode, {J_E, E_U, add_U, U_L}, no_kernel},
 
     {utf8, ansi, {u8_U, U_A}, no_kernel},
-    {utf8, sjis, {drop_u8, u8_U, U_S}, no_kernel},
-    {utf8, jis, {drop_u8, u8_U, U_E, E_J}, no_kernel},
-    {utf8, euc, {drop_u8, u8_U, U_E}, no_kernel},
+    {utf8, sjis, {drop_u8, u8_U, U_S}, &utf8_to_sjis_fused},
+    {utf8, jis, {drop_u8, u8_U, U_E, E_J}, &utf8_to_jis_fused},
+    {utf8, euc, {drop_u8, u8_U, U_E}, &utf8_to_euc_fused},
     {utf8, iso2022jp, {drop_u8, u8_U, U_E, E_J, J_I}, no_kernel},
     {utf8, utf8, {}, no_kernel},
     {utf8, utf16be, {u8_U, U_B}, no_kernel},
@@ -280,13 +281,6 @@ stage_list chain_of(const pair_row& row) {
     if (s != nullptr) list.push_back(s);
   }
   return list;
-}
-
-bool converts(const stage_list& list) {
-  for (const stage* s : list) {
-    if (!s->signature) return true;
-  }
-  return false;
 }
 
 stage_list without_signatures(const stage_list& list) {
@@ -403,6 +397,19 @@ engine_handle compose(const stage_list& list) {
   return result.handle;
 }
 
+// The pair's fused engine in place of its conversion stages, its signature stages around it as
+// they stand in the chain (marks are dropped before a UTF-8 reader and written after a writer).
+engine_handle compose_fused(const fused_conversion& fused, const stage_list& list) {
+  composed_engine result{engine_handle(fused.make()), false, false};
+  std::size_t first = 0;
+  while (first < list.count && list.stages[first]->signature) ++first;
+  for (std::size_t i = first; i-- > 0;) result = join(make_stage_engine(*list.stages[i]), result);
+  for (std::size_t i = first; i < list.count; ++i) {
+    if (list.stages[i]->signature) result = join(result, make_stage_engine(*list.stages[i]));
+  }
+  return result.handle;
+}
+
 }  // namespace
 
 const pair_row* find_pair(encoding_id from, encoding_id to) {
@@ -422,17 +429,12 @@ narrow_string translate_text_by_reference(std::string_view text, encoding_id fro
   return run_stages<char, char>(chain_of(*row), text);
 }
 
-// The kernel takes what it is sure of from the start; the reference chain converts the rest.
+// A pair with a fused kernel converts through it, the reference chain beside it.
 narrow_string translate_text(std::string_view text, encoding_id from, encoding_id to) {
   const pair_row* row = find_pair(from, to);
   if (row == nullptr) return narrow_string(text);
-  const stage_list list = chain_of(*row);
-  if (row->kernel == nullptr || !converts(list)) return run_stages<char, char>(list, text);
-  narrow_string output;
-  const std::size_t done = row->kernel(text, output);
-  if (done == 0) return run_stages<char, char>(list, text);
-  output += run_stages<char, char>(list, text.substr(done));
-  return output;
+  if (row->kernel != nullptr) return row->kernel->translate(text);
+  return run_stages<char, char>(chain_of(*row), text);
 }
 
 wide_string translate_to_unicode(std::string_view text, encoding_id from) {
@@ -463,7 +465,10 @@ engine_handle create_engine(encoding_id from, encoding_id to, bool with_signatur
   constexpr bool wide_output = std::is_same_v<OutputUnit, char16_t>;
   stage_list list;
   if constexpr (!wide_input && !wide_output) {
-    if (const pair_row* row = find_pair(from, to)) list = chain_of(*row);
+    if (const pair_row* row = find_pair(from, to)) {
+      list = chain_of(*row);
+      if (row->kernel != nullptr) return compose_fused(*row->kernel, with_signatures ? list : without_signatures(list));
+    }
   } else if constexpr (!wide_input && wide_output) {
     list = decoding_stages(to == unicode ? from : unicode);
   } else if constexpr (wide_input && !wide_output) {

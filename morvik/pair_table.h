@@ -10,15 +10,19 @@
 
 namespace morvik {
 
-// A fused kernel converts, in one pass, the prefix of `input` it is sure of, appends what it
-// gives to `output` and returns how many bytes of `input` it consumed. The pair's reference
-// chain, started afresh, converts the rest. So a kernel stops only where a fresh chain goes on
-// with exactly the bytes the chain fed from the start would give: at a character boundary, with
-// nothing held back, with every JIS reader and writer of the chain in ASCII and no sound mark
-// pending. Anything it is not sure of (malformed input, an unmapped code, a state switch it does
-// not take, the end of the input) it leaves to the chain by stopping there; returning 0 is always
-// right. A kernel writes no byte-order mark: translate_text writes none either.
-using fused_kernel = std::size_t (*)(std::string_view input, narrow_string& output);
+class translate_engine;
+
+// A fused conversion: a kernel that converts in one pass what it is sure of, with the pair's
+// reference chain beside it for everything else (fused_engine.h). Where the kernel stops, the
+// chain takes over at that position with the kernel's JIS states handed to it, and the kernel
+// goes on once the chain holds nothing back; so the output is the chain's, byte for byte,
+// whole or fed in pieces. It writes no byte-order mark: the row's signature stages stand around
+// its engine in create_engine, and translate_text writes none.
+struct fused_conversion {
+  narrow_string (*translate)(std::string_view text);  // a whole text, as translate_text
+  translate_engine* (*make)();                         // the conversion stages as one streaming engine
+};
+using fused_kernel = const fused_conversion*;
 
 // What a stage is and runs: front_door.cpp.
 struct stage;

@@ -1,0 +1,49 @@
+// The fused conversions: each kernel as a whole-text conversion and as a streaming engine.
+#include "morvik/fused.h"
+
+#include <string_view>
+#include <utility>
+
+#include "morvik/fused_engine.h"
+#include "morvik/fused_euc.h"
+#include "morvik/fused_jis.h"
+#include "morvik/fused_sjis.h"
+#include "morvik/fused_utf8.h"
+
+namespace morvik {
+namespace {
+
+template <class Kernel>
+narrow_string translate_fused(std::string_view text) {
+  fused_engine<Kernel> engine;
+  // Most text gives at most half as much again (two bytes to three): grow once.
+  engine.output.reserve(text.size() + text.size() / 2 + fused_overrun);
+  engine.convert(text);
+  engine.flush();
+  return std::move(engine.output);
+}
+
+template <class Kernel>
+translate_engine* make_fused() {
+  return new fused_engine<Kernel>;
+}
+
+template <class Kernel>
+constexpr fused_conversion fused_of() {
+  return fused_conversion{&translate_fused<Kernel>, &make_fused<Kernel>};
+}
+
+}  // namespace
+
+const fused_conversion sjis_to_utf8_fused = fused_of<sjis_to_utf8_kernel>();
+const fused_conversion sjis_to_euc_fused = fused_of<sjis_to_euc_kernel>();
+const fused_conversion sjis_to_jis_fused = fused_of<sjis_to_jis_kernel>();
+const fused_conversion euc_to_utf8_fused = fused_of<euc_to_utf8_kernel>();
+const fused_conversion euc_to_sjis_fused = fused_of<euc_to_sjis_kernel>();
+const fused_conversion utf8_to_sjis_fused = fused_of<utf8_to_sjis_kernel>();
+const fused_conversion utf8_to_euc_fused = fused_of<utf8_to_euc_kernel>();
+const fused_conversion utf8_to_jis_fused = fused_of<utf8_to_jis_kernel>();
+const fused_conversion jis_to_utf8_fused = fused_of<jis_to_utf8_kernel>();
+const fused_conversion jis_to_sjis_fused = fused_of<jis_to_sjis_kernel>();
+
+}  // namespace morvik

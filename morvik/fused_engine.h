@@ -1,0 +1,197 @@
+#pragma once
+// Fused conversions: a kernel goes from source bytes straight to target bytes, with no UTF-16
+// text in between, and the pair's reference chain stands beside it for everything else.
+//
+// The kernel converts only what it is sure of and stops at anything else (malformed input, the
+// end of the input, an unmapped code, a state it does not handle). The bytes from there go to
+// the reference chain in a bounded piece; once every stage of the chain has taken all it was
+// given, the kernel goes on. That is exact because
+//   - the reference chain writes the same bytes however its input is cut (the stream tests and
+//     the stream fuzzer hold every pair to that), and
+//   - with every stage's `rest` empty, what the chain writes next depends only on the input to
+//     come and on the JIS stages' states, which the kernel takes over and hands back.
+// A kernel, for `Kernel::reference` (a reference_chain of the pair's stages):
+//   static bool can_take(const reference& chain);   // the chain's state is one the kernel handles
+//   static const char* convert(const char* text, const char* end, char*& out, char* limit,
+//                              reference& chain);
+// `convert` starts with the chain's state, writes at `out` while `out < limit` (at most
+// fused_overrun bytes past it), gives the state back and returns where it stopped.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
+
+#include "morvik/blocks.h"
+#include "morvik/engine.h"
+#include "morvik/jis.h"
+
+namespace morvik {
+
+// Output room per kernel call, and how far one step of a kernel may write past its limit (an
+// escape and an eight-byte block, or a four-byte store).
+inline constexpr std::size_t fused_room = 32768;
+inline constexpr std::size_t fused_overrun = 16;
+
+// The pair's stages one after the other, as chain_engine runs them, but visible: the fused
+// engine asks whether all of them are empty and reads and writes their states.
+template <class... Stages>
+class reference_chain {
+ public:
+  template <std::size_t I>
+  auto& stage() {
+    return std::get<I>(stages_);
+  }
+  template <std::size_t I>
+  const auto& stage() const {
+    return std::get<I>(stages_);
+  }
+
+  void feed(const char* text, std::size_t n, std::string& output) {
+    std::get<0>(stages_).rest.append(text, n);
+    run<0>(output, false);
+  }
+  void flush(std::string& output) { run<0>(output, true); }
+  void clear() {
+    std::apply([](auto&... stage) { (stage.clear(), ...); }, stages_);
+  }
+  bool empty() const {
+    return std::apply([](const auto&... stage) { return (stage.rest.empty() && ...); }, stages_);
+  }
+
+ private:
+  // As chain_engine: the first stage flushes what it holds, the later ones first convert what
+  // the one before handed on.
+  template <std::size_t I>
+  void run(std::string& output, bool flushing) {
+    auto& stage = std::get<I>(stages_);
+    if (!flushing || I != 0) stage.translate();
+    if (flushing) stage.flush();
+    if constexpr (I + 1 < sizeof...(Stages)) {
+      auto& next = std::get<I + 1>(stages_);
+      next.rest.append(stage.output);
+      stage.output.clear();
+      run<I + 1>(output, flushing);
+    } else {
+      output.append(stage.output);
+      stage.output.clear();
+    }
+  }
+
+  std::tuple<Stages...> stages_;
+};
+
+template <class Kernel>
+class fused_engine final : public transcode_engine {
+ public:
+  void translate() override {
+    convert(rest);
+    rest.clear();
+  }
+  // Everything given was taken by the kernel or the chain: what is left is the chain's.
+  void flush() override { chain_.flush(output); }
+  void clear() override {
+    transcode_engine::clear();
+    chain_.clear();
+    piece_ = first_piece;
+  }
+
+  // Converts `text` as translate() would after appending it to `rest`, without the copy.
+  void convert(std::string_view text) {
+    const char* position = text.data();
+    const char* const end = position + text.size();
+    while (position != end) {
+      if (chain_.empty() && Kernel::can_take(chain_)) {
+        const char* const start = position;
+        position = run_kernel(position, end);
+        if (position == end) break;
+        // A kernel that keeps stopping soon after it starts hands over more at a time: text
+        // full of what only the chain converts goes at the chain's speed.
+        piece_ = static_cast<std::size_t>(position - start) >= 4 * piece_ ? first_piece
+                                                                          : std::min(2 * piece_, last_piece);
+      }
+      const std::size_t piece = std::min(piece_, static_cast<std::size_t>(end - position));
+      chain_.feed(position, piece, output);
+      position += piece;
+    }
+  }
+
+ private:
+  static constexpr std::size_t first_piece = 16;
+  static constexpr std::size_t last_piece = 4096;
+
+  const char* run_kernel(const char* position, const char* const end) {
+    for (;;) {
+      const std::size_t start = output.size();
+      const std::size_t room =
+          std::min(fused_room, Kernel::growth * static_cast<std::size_t>(end - position) + fused_overrun);
+      output.resize(start + room + fused_overrun);
+      char* const first = &output[start];
+      char* out = first;
+      char* const limit = first + room;
+      position = Kernel::convert(position, end, out, limit, chain_);
+      output.resize(start + static_cast<std::size_t>(out - first));
+      if (position == end || out < limit) return position;
+    }
+  }
+
+  typename Kernel::reference chain_;
+  std::size_t piece_ = first_piece;
+};
+
+// What the kernels share: 7-bit blocks, packed UTF-8 and the JIS writers' escapes.
+namespace fused {
+
+// Eight 7-bit bytes at `text` copied to `out`, when there are eight and all are 7-bit.
+inline bool copy_ascii_block(const char*& text, const char* end, char*& out) {
+  if (end - text < static_cast<std::ptrdiff_t>(ascii_block_size) || !is_ascii_block(text)) return false;
+  std::memcpy(out, text, ascii_block_size);
+  text += ascii_block_size;
+  out += ascii_block_size;
+  return true;
+}
+
+// The same for a JIS reader in its ASCII state, which stops at escapes and shifts.
+inline bool copy_plain_jis_block(const char*& text, const char* end, char*& out) {
+  if (end - text < static_cast<std::ptrdiff_t>(ascii_block_size) || !is_plain_jis_block(text)) return false;
+  std::memcpy(out, text, ascii_block_size);
+  text += ascii_block_size;
+  out += ascii_block_size;
+  return true;
+}
+
+// UTF-8 bytes packed first byte lowest with their count in the top byte (flat_tables.h).
+inline void put_packed_utf8(std::uint32_t packed, char*& out) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::memcpy(out, &packed, sizeof packed);  // the count byte lands past the character, overwritten next
+#else
+  for (int i = 0; i < 3; ++i) out[i] = static_cast<char>(packed >> (8 * i));
+#endif
+  out += packed >> 24;
+}
+
+// A UTF-16 unit from 0x800 up (never a surrogate here) as its three UTF-8 bytes.
+inline void put_utf8_three(std::uint32_t unit, char*& out) {
+  out[0] = static_cast<char>(0xE0 | unit >> 12);
+  out[1] = static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+  out[2] = static_cast<char>(0x80 | (unit & 0x3F));
+  out += 3;
+}
+
+// Half-width katakana: Shift_JIS byte A1-DF, EUC-JP 8E A1-DF, U+FF61-U+FF9F, JIS ESC ( I 21-5F.
+inline constexpr std::uint32_t half_width_katakana_offset = 0xFF61 - 0xA1;
+
+// A JIS writer's state switch, as jis_writer::switch_state writes it.
+inline void announce(std::int32_t& state, std::int32_t wanted, char*& out) {
+  if (state == wanted) return;
+  const std::string_view escape = escape_sequence(wanted);
+  std::memcpy(out, escape.data(), escape.size());
+  out += escape.size();
+  state = wanted;
+}
+
+}  // namespace fused
+}  // namespace morvik

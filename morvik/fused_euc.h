@@ -1,0 +1,77 @@
+#pragma once
+// Fused kernels that read EUC-JP: to UTF-8 and to Shift_JIS through the flat pair tables, without
+// the UTF-16 text between the reference stages. JIS X 0212 (8F) and every byte without a flat
+// entry are left to the reference chain.
+#include <cstddef>
+#include <cstdint>
+
+#include "morvik/ansi_sjis.h"
+#include "morvik/euc.h"
+#include "morvik/flat_tables.h"
+#include "morvik/fused_engine.h"
+#include "morvik/utf.h"
+
+namespace morvik {
+
+inline bool is_euc_jisx0208_byte(unsigned byte) { return byte >= 0xA1 && byte <= 0xFE; }
+
+template <class Derived, class Reference>
+struct euc_reading_kernel {
+  using reference = Reference;
+  static bool can_take(const reference&) { return true; }
+
+  // 7-bit bytes, 8E katakana and JIS X 0208 pairs; `Derived::put_pair` writes a pair (false:
+  // no flat entry) and `Derived::put_katakana` a katakana byte.
+  static const char* convert(const char* text, const char* end, char*& out_ref, char* limit, reference&) {
+    char* out = out_ref;
+    while (text != end && out < limit) {
+      const unsigned b = byte_value(*text);
+      if (b < 0x80) {
+        if (!fused::copy_ascii_block(text, end, out)) *out++ = *text++;
+        continue;
+      }
+      if (end - text < 2) break;
+      const unsigned t = byte_value(text[1]);
+      if (b == 0x8E) {
+        if (!is_half_width_katakana(t)) break;
+        Derived::put_katakana(t, out);
+      } else {
+        if (!is_euc_jisx0208_byte(b) || !is_euc_jisx0208_byte(t)) break;
+        if (!Derived::put_pair(flat::jis_pair_index(b & 0x7F, t & 0x7F), out)) break;
+      }
+      text += 2;
+    }
+    out_ref = out;
+    return text;
+  }
+};
+
+struct euc_to_utf8_kernel
+    : euc_reading_kernel<euc_to_utf8_kernel, reference_chain<euc_to_unicode_engine, unicode_to_utf8_engine>> {
+  static constexpr std::size_t growth = 2;  // three bytes for two, at most 1.5 per byte
+
+  static void put_katakana(unsigned t, char*& out) { fused::put_utf8_three(t + fused::half_width_katakana_offset, out); }
+  static bool put_pair(std::size_t index, char*& out) {
+    const std::uint32_t packed = flat::euc_pair_utf8[index];
+    if (packed == 0) return false;
+    fused::put_packed_utf8(packed, out);
+    return true;
+  }
+};
+
+struct euc_to_sjis_kernel
+    : euc_reading_kernel<euc_to_sjis_kernel, reference_chain<euc_to_unicode_engine, unicode_to_sjis_engine>> {
+  static constexpr std::size_t growth = 1;
+
+  static void put_katakana(unsigned t, char*& out) { *out++ = static_cast<char>(t); }
+  static bool put_pair(std::size_t index, char*& out) {
+    const std::uint32_t code = flat::euc_pair_sjis[index];
+    if (code == 0) return false;
+    out[0] = static_cast<char>(code >> 8);
+    out[1] = static_cast<char>(code & 0xFF);
+    out += 2;
+    return true;
+  }
+};
+
+}  // namespace morvik

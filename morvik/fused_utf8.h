@@ -1,0 +1,136 @@
+#pragma once
+// Fused kernels that read UTF-8: to Shift_JIS, EUC-JP and JIS through the flat UTF-16 table,
+// without the UTF-16 text between the reference stages. Like the reference reader, they take
+// continuation bytes unchecked; sequences of four bytes and more, stray continuation bytes,
+// characters without a double-byte code (JIS X 0212 among them) and the overlong forms of 7-bit
+// characters are left to the reference chain.
+#include <cstddef>
+#include <cstdint>
+
+#include "morvik/ansi_sjis.h"
+#include "morvik/euc.h"
+#include "morvik/flat_tables.h"
+#include "morvik/fused_engine.h"
+#include "morvik/jis.h"
+#include "morvik/utf.h"
+
+namespace morvik {
+
+inline bool is_half_width_katakana_unit(std::uint32_t unit) { return unit >= 0xFF61 && unit <= 0xFF9F; }
+
+// `Derived::put_ascii(byte, out)`, `put_katakana(shift_jis_byte, out)` and
+// `put_codes(euc << 16 | sjis, out)` write the target's bytes; state, if any, lives in `chain`.
+template <class Derived, class Reference>
+struct utf8_reading_kernel {
+  using reference = Reference;
+  static bool can_take(const reference&) { return true; }
+
+  static const char* convert(const char* text, const char* end, char*& out_ref, char* limit, reference& chain) {
+    auto state = Derived::take_state(chain);
+    char* out = out_ref;
+    while (text != end && out < limit) {
+      const unsigned b = byte_value(*text);
+      if (b < 0x80) {
+        Derived::before_ascii(state, out);
+        if (!fused::copy_ascii_block(text, end, out)) *out++ = *text++;
+        continue;
+      }
+      std::uint32_t unit;
+      if (b >= 0xE0 && b < 0xF0) {
+        if (end - text < 3) break;
+        unit = (b & 0x0F) << 12 | (byte_value(text[1]) & 0x3F) << 6 | (byte_value(text[2]) & 0x3F);
+        if (!put_unit(unit, state, out)) break;
+        text += 3;
+      } else if (b >= 0xC0 && b < 0xE0) {
+        if (end - text < 2) break;
+        unit = (b & 0x1F) << 6 | (byte_value(text[1]) & 0x3F);
+        if (!put_unit(unit, state, out)) break;
+        text += 2;
+      } else {
+        break;
+      }
+    }
+    Derived::give_state(state, chain);
+    out_ref = out;
+    return text;
+  }
+
+ private:
+  template <class State>
+  static bool put_unit(std::uint32_t unit, State& state, char*& out) {
+    if (const std::uint32_t codes = flat::unicode_double_byte_codes(unit)) {
+      Derived::put_codes(codes, state, out);
+      return true;
+    }
+    if (!is_half_width_katakana_unit(unit)) return false;
+    Derived::put_katakana(unit - fused::half_width_katakana_offset, state, out);
+    return true;
+  }
+};
+
+// For the kernels without a state.
+struct stateless_target {
+  struct state {};
+  template <class Reference>
+  static state take_state(Reference&) {
+    return {};
+  }
+  template <class Reference>
+  static void give_state(state, Reference&) {}
+  static void before_ascii(state, char*&) {}
+};
+
+struct utf8_to_sjis_kernel
+    : stateless_target,
+      utf8_reading_kernel<utf8_to_sjis_kernel, reference_chain<utf8_to_unicode_engine, unicode_to_sjis_engine>> {
+  static constexpr std::size_t growth = 1;
+
+  static void put_katakana(unsigned sjis_byte, state, char*& out) { *out++ = static_cast<char>(sjis_byte); }
+  static void put_codes(std::uint32_t codes, state, char*& out) {
+    out[0] = static_cast<char>((codes >> 8) & 0xFF);
+    out[1] = static_cast<char>(codes & 0xFF);
+    out += 2;
+  }
+};
+
+struct utf8_to_euc_kernel
+    : stateless_target,
+      utf8_reading_kernel<utf8_to_euc_kernel, reference_chain<utf8_to_unicode_engine, unicode_to_euc_engine>> {
+  static constexpr std::size_t growth = 1;
+
+  static void put_katakana(unsigned sjis_byte, state, char*& out) {
+    out[0] = '\x8E';
+    out[1] = static_cast<char>(sjis_byte);
+    out += 2;
+  }
+  static void put_codes(std::uint32_t codes, state, char*& out) {
+    out[0] = static_cast<char>(codes >> 24);
+    out[1] = static_cast<char>((codes >> 16) & 0xFF);
+    out += 2;
+  }
+};
+
+// The JIS writer's output state travels with the kernel and goes back to the last stage.
+struct utf8_to_jis_kernel
+    : utf8_reading_kernel<utf8_to_jis_kernel,
+                          reference_chain<utf8_to_unicode_engine, unicode_to_euc_engine, euc_to_jis_engine>> {
+  static constexpr std::size_t growth = 4;  // ESC ( B before a single 7-bit byte
+  using state = std::int32_t;
+
+  static state take_state(reference& chain) { return chain.stage<2>().status; }
+  static void give_state(state s, reference& chain) { chain.stage<2>().status = s; }
+  static void before_ascii(state& s, char*& out) { fused::announce(s, jis_A, out); }
+
+  static void put_katakana(unsigned sjis_byte, state& s, char*& out) {
+    fused::announce(s, jis_K1, out);
+    *out++ = static_cast<char>(sjis_byte - 0x80);
+  }
+  static void put_codes(std::uint32_t codes, state& s, char*& out) {
+    fused::announce(s, jis_K2, out);
+    out[0] = static_cast<char>((codes >> 24) & 0x7F);
+    out[1] = static_cast<char>((codes >> 16) & 0x7F);
+    out += 2;
+  }
+};
+
+}  // namespace morvik
