@@ -2,29 +2,42 @@
 // One-load tables for the fused conversions, derived from the sparse character tables by
 // tools/generate_flat_tables.py (flat_tables.cpp). A 0 entry means "no entry here": the kernel
 // leaves the character to the reference chain, which knows what to write for it.
-// UTF-8 bytes are packed first byte lowest with their count in the top byte, so that a kernel
-// stores the word and moves on by the count.
+// UTF-8 bytes are packed first byte lowest, their count in bits 24-27 and the count of source
+// bytes they stand for in bits 28-31, so that a kernel stores the word and moves on by the counts.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
 namespace morvik {
 namespace flat {
 
-inline constexpr std::size_t sjis_columns = 192;  // second bytes 40-FF
-inline constexpr std::size_t euc_side = 94;       // A1-FE, or 21-7E in JIS
+inline constexpr std::size_t sjis_rows = 61;  // the empty row, then lead bytes 81-9F and E0-FC
+inline constexpr std::size_t euc_side = 94;   // A1-FE, or 21-7E in JIS
+inline constexpr std::size_t no_pair = euc_side * euc_side;  // the empty entry after the pairs
 
-extern const std::uint32_t sjis_pair_utf8[60 * sjis_columns];
-extern const std::uint32_t euc_pair_utf8[euc_side * euc_side];
-extern const std::uint16_t euc_pair_sjis[euc_side * euc_side];
+extern const std::uint32_t sjis_pair_utf8[sjis_rows * 256];
+extern const std::uint32_t sjis_single_utf8[256];
+extern const std::uint32_t euc_pair_utf8[no_pair + 1];
+extern const std::uint16_t euc_pair_sjis[no_pair + 1];
 extern const std::uint16_t unicode_block[1024];
 extern const std::uint32_t unicode_codes[];
 
-// Row of a Shift_JIS lead byte (81-9F, E0-FC) in sjis_pair_utf8.
-constexpr unsigned sjis_lead_row(unsigned lead_byte) { return lead_byte < 0xA0 ? lead_byte - 0x81 : lead_byte - 0xC1; }
+// Where each byte's row starts in sjis_pair_utf8: 0, the empty row, for a byte that leads no pair.
+inline constexpr std::array<std::uint16_t, 256> sjis_lead_offset = [] {
+  std::array<std::uint16_t, 256> offsets{};
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    if (lead < 0xA0) offsets[lead] = static_cast<std::uint16_t>((lead - 0x80) * 256);
+    if (lead >= 0xE0) offsets[lead] = static_cast<std::uint16_t>((lead - 0xC0) * 256);
+  }
+  return offsets;
+}();
 
-// Entry of a JIS X 0208 pair (rows and cells 21-7E; EUC-JP bytes with the high bit dropped).
-constexpr std::size_t jis_pair_index(unsigned first, unsigned second) {
-  return (first - 0x21) * euc_side + (second - 0x21);
+// Entry of a pair whose bytes both lie in [low, low + 94) (A1 for EUC-JP, 21 for JIS), or the
+// empty entry.
+constexpr std::size_t pair_index(unsigned first, unsigned second, unsigned low) {
+  const unsigned row = first - low;
+  const unsigned cell = second - low;
+  return row < euc_side && cell < euc_side ? row * euc_side + cell : no_pair;
 }
 
 // unicode_to_euc << 16 | unicode_to_sjis of a unit whose codes both have two bytes, else 0.
@@ -32,7 +45,8 @@ inline std::uint32_t unicode_double_byte_codes(std::uint32_t unit) {
   return unicode_codes[std::size_t{unicode_block[unit >> 6]} << 6 | (unit & 63)];
 }
 
-inline std::size_t packed_length(std::uint32_t packed) { return packed >> 24; }
+constexpr unsigned packed_length(std::uint32_t packed) { return (packed >> 24) & 0xF; }
+constexpr unsigned packed_source_length(std::uint32_t packed) { return packed >> 28; }
 
 }  // namespace flat
 }  // namespace morvik

@@ -483,6 +483,13 @@ engine_handle create_engine(encoding_id from, encoding_id to, bool with_signatur
   return compose<InputUnit, OutputUnit>(list);
 }
 
+engine_handle create_reference_engine(encoding_id from, encoding_id to, bool with_signatures) {
+  stage_list list;
+  if (const pair_row* row = find_pair(from, to)) list = chain_of(*row);
+  if (!with_signatures) list = without_signatures(list);
+  return compose<char, char>(list);
+}
+
 template engine_handle create_engine<char, char>(encoding_id, encoding_id, bool);
 template engine_handle create_engine<char, char16_t>(encoding_id, encoding_id, bool);
 template engine_handle create_engine<char16_t, char>(encoding_id, encoding_id, bool);

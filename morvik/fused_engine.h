@@ -10,12 +10,16 @@
 //     the stream fuzzer hold every pair to that), and
 //   - with every stage's `rest` empty, what the chain writes next depends only on the input to
 //     come and on the JIS stages' states, which the kernel takes over and hands back.
-// A kernel, for `Kernel::reference` (a reference_chain of the pair's stages):
-//   static bool can_take(const reference& chain);   // the chain's state is one the kernel handles
-//   static const char* convert(const char* text, const char* end, char*& out, char* limit,
-//                              reference& chain);
-// `convert` starts with the chain's state, writes at `out` while `out < limit` (at most
-// fused_overrun bytes past it), gives the state back and returns where it stopped.
+// A kernel is one step and what it needs, for `Kernel::reference` (a reference_chain):
+//   using state = ...;                               // what the kernel carries (JIS states)
+//   static bool can_take(const reference& chain);    // the chain is in a state the kernel handles
+//   static state take_state(reference& chain);  static void give_state(state, reference& chain);
+//   static constexpr std::size_t growth;             // output bytes per input byte, at most
+//   template <bool Checked>
+//   static bool step(const char*& text, const char* end, char*& out, state& s);
+// A step converts one character or an eight-byte block, or returns false and leaves `text` where
+// the chain is to go on. Unchecked, it may read eight bytes ahead without looking at `end`; the
+// loop gives it that only where eight bytes are left.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -27,14 +31,16 @@
 
 #include "morvik/blocks.h"
 #include "morvik/engine.h"
+#include "morvik/flat_tables.h"
 #include "morvik/jis.h"
 
 namespace morvik {
 
-// Output room per kernel call, and how far one step of a kernel may write past its limit (an
-// escape and an eight-byte block, or a four-byte store).
+// Output room per kernel call, and how far the kernel may write past it: its last step, at most
+// eight bytes in times `growth`, and a four-byte store.
 inline constexpr std::size_t fused_room = 32768;
-inline constexpr std::size_t fused_overrun = 16;
+inline constexpr std::size_t fused_overrun = 48;
+inline constexpr std::size_t fused_lookahead = 8;
 
 // The pair's stages one after the other, as chain_engine runs them, but visible: the fused
 // engine asks whether all of them are empty and reads and writes their states.
@@ -132,10 +138,33 @@ class fused_engine final : public transcode_engine {
       char* const first = &output[start];
       char* out = first;
       char* const limit = first + room;
-      position = Kernel::convert(position, end, out, limit, chain_);
+      position = run_steps(position, end, out, limit);
       output.resize(start + static_cast<std::size_t>(out - first));
       if (position == end || out < limit) return position;
     }
+  }
+
+  // Unchecked steps in runs that can run out neither of input nor of room, then checked ones
+  // for the last bytes.
+  const char* run_steps(const char* text, const char* const end, char*& out, char* const limit) {
+    typename Kernel::state state = Kernel::take_state(chain_);
+    for (;;) {
+      const std::ptrdiff_t ahead = end - text - static_cast<std::ptrdiff_t>(fused_lookahead);
+      const std::ptrdiff_t room = (limit - out) / static_cast<std::ptrdiff_t>(Kernel::growth);
+      const std::ptrdiff_t steps = std::min(ahead, room);
+      if (steps <= 0) break;
+      const char* const stop = text + steps;
+      do {
+        if (!Kernel::template step<false>(text, end, out, state)) {
+          Kernel::give_state(state, chain_);
+          return text;
+        }
+      } while (text < stop);
+    }
+    while (text != end && out < limit && Kernel::template step<true>(text, end, out, state)) {
+    }
+    Kernel::give_state(state, chain_);
+    return text;
   }
 
   typename Kernel::reference chain_;
@@ -145,9 +174,26 @@ class fused_engine final : public transcode_engine {
 // What the kernels share: 7-bit blocks, packed UTF-8 and the JIS writers' escapes.
 namespace fused {
 
+// For the kernels that carry no state.
+struct stateless {
+  struct state {};
+  template <class Reference>
+  static bool can_take(const Reference&) {
+    return true;
+  }
+  template <class Reference>
+  static state take_state(Reference&) {
+    return {};
+  }
+  template <class Reference>
+  static void give_state(state, Reference&) {}
+};
+
 // Eight 7-bit bytes at `text` copied to `out`, when there are eight and all are 7-bit.
+template <bool Checked>
 inline bool copy_ascii_block(const char*& text, const char* end, char*& out) {
-  if (end - text < static_cast<std::ptrdiff_t>(ascii_block_size) || !is_ascii_block(text)) return false;
+  if (Checked && end - text < static_cast<std::ptrdiff_t>(ascii_block_size)) return false;
+  if (!is_ascii_block(text)) return false;
   std::memcpy(out, text, ascii_block_size);
   text += ascii_block_size;
   out += ascii_block_size;
@@ -155,22 +201,24 @@ inline bool copy_ascii_block(const char*& text, const char* end, char*& out) {
 }
 
 // The same for a JIS reader in its ASCII state, which stops at escapes and shifts.
+template <bool Checked>
 inline bool copy_plain_jis_block(const char*& text, const char* end, char*& out) {
-  if (end - text < static_cast<std::ptrdiff_t>(ascii_block_size) || !is_plain_jis_block(text)) return false;
+  if (Checked && end - text < static_cast<std::ptrdiff_t>(ascii_block_size)) return false;
+  if (!is_plain_jis_block(text)) return false;
   std::memcpy(out, text, ascii_block_size);
   text += ascii_block_size;
   out += ascii_block_size;
   return true;
 }
 
-// UTF-8 bytes packed first byte lowest with their count in the top byte (flat_tables.h).
+// UTF-8 bytes packed as flat_tables.h packs them.
 inline void put_packed_utf8(std::uint32_t packed, char*& out) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  std::memcpy(out, &packed, sizeof packed);  // the count byte lands past the character, overwritten next
+  std::memcpy(out, &packed, sizeof packed);  // the counts land past the character, overwritten next
 #else
   for (int i = 0; i < 3; ++i) out[i] = static_cast<char>(packed >> (8 * i));
 #endif
-  out += packed >> 24;
+  out += (packed >> 24) & 0xF;
 }
 
 // A UTF-16 unit from 0x800 up (never a surrogate here) as its three UTF-8 bytes.
@@ -179,6 +227,17 @@ inline void put_utf8_three(std::uint32_t unit, char*& out) {
   out[1] = static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
   out[2] = static_cast<char>(0x80 | (unit & 0x3F));
   out += 3;
+}
+
+// Bytes left at `text`: a checked step asks, an unchecked one has eight at least.
+template <bool Checked>
+inline bool has_bytes(const char* text, const char* end, std::ptrdiff_t count) {
+  return !Checked || end - text >= count;
+}
+
+// `pair` if it is not 0, else `single`, without a branch: text alternates between the two.
+inline std::uint32_t either(std::uint32_t pair, std::uint32_t single) {
+  return pair | (single & (0u - static_cast<std::uint32_t>(pair == 0)));
 }
 
 // Half-width katakana: Shift_JIS byte A1-DF, EUC-JP 8E A1-DF, U+FF61-U+FF9F, JIS ESC ( I 21-5F.

@@ -13,42 +13,35 @@
 
 namespace morvik {
 
-inline bool is_euc_jisx0208_byte(unsigned byte) { return byte >= 0xA1 && byte <= 0xFE; }
-
-template <class Derived, class Reference>
-struct euc_reading_kernel {
-  using reference = Reference;
-  static bool can_take(const reference&) { return true; }
-
-  // 7-bit bytes, 8E katakana and JIS X 0208 pairs; `Derived::put_pair` writes a pair (false:
-  // no flat entry) and `Derived::put_katakana` a katakana byte.
-  static const char* convert(const char* text, const char* end, char*& out_ref, char* limit, reference&) {
-    char* out = out_ref;
-    while (text != end && out < limit) {
-      const unsigned b = byte_value(*text);
-      if (b < 0x80) {
-        if (!fused::copy_ascii_block(text, end, out)) *out++ = *text++;
-        continue;
-      }
-      if (end - text < 2) break;
-      const unsigned t = byte_value(text[1]);
-      if (b == 0x8E) {
-        if (!is_half_width_katakana(t)) break;
-        Derived::put_katakana(t, out);
-      } else {
-        if (!is_euc_jisx0208_byte(b) || !is_euc_jisx0208_byte(t)) break;
-        if (!Derived::put_pair(flat::jis_pair_index(b & 0x7F, t & 0x7F), out)) break;
-      }
-      text += 2;
+// 7-bit bytes, 8E katakana and JIS X 0208 pairs; `Derived::put_pair(index, out)` writes a pair
+// (false: no flat entry) and `Derived::put_katakana(byte, out)` a katakana byte.
+template <class Derived>
+struct euc_reading_kernel : fused::stateless {
+  template <bool Checked>
+  static bool step(const char*& text, const char* end, char*& out, state&) {
+    if (fused::copy_ascii_block<Checked>(text, end, out)) return true;
+    const unsigned b = byte_value(text[0]);
+    if (b < 0x80) {
+      *out++ = static_cast<char>(b);
+      text += 1;
+      return true;
     }
-    out_ref = out;
-    return text;
+    if (!fused::has_bytes<Checked>(text, end, 2)) return false;
+    const unsigned t = byte_value(text[1]);
+    if (b == 0x8E) {
+      if (!is_half_width_katakana(t)) return false;
+      Derived::put_katakana(t, out);
+    } else if (!Derived::put_pair(flat::pair_index(b, t, 0xA1), out)) {
+      return false;
+    }
+    text += 2;
+    return true;
   }
 };
 
-struct euc_to_utf8_kernel
-    : euc_reading_kernel<euc_to_utf8_kernel, reference_chain<euc_to_unicode_engine, unicode_to_utf8_engine>> {
-  static constexpr std::size_t growth = 2;  // three bytes for two, at most 1.5 per byte
+struct euc_to_utf8_kernel : euc_reading_kernel<euc_to_utf8_kernel> {
+  using reference = reference_chain<euc_to_unicode_engine, unicode_to_utf8_engine>;
+  static constexpr std::size_t growth = 2;  // three bytes for two
 
   static void put_katakana(unsigned t, char*& out) { fused::put_utf8_three(t + fused::half_width_katakana_offset, out); }
   static bool put_pair(std::size_t index, char*& out) {
@@ -59,8 +52,8 @@ struct euc_to_utf8_kernel
   }
 };
 
-struct euc_to_sjis_kernel
-    : euc_reading_kernel<euc_to_sjis_kernel, reference_chain<euc_to_unicode_engine, unicode_to_sjis_engine>> {
+struct euc_to_sjis_kernel : euc_reading_kernel<euc_to_sjis_kernel> {
+  using reference = reference_chain<euc_to_unicode_engine, unicode_to_sjis_engine>;
   static constexpr std::size_t growth = 1;
 
   static void put_katakana(unsigned t, char*& out) { *out++ = static_cast<char>(t); }

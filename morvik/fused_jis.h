@@ -16,42 +16,41 @@
 
 namespace morvik {
 
-inline bool is_jisx0208_byte(unsigned byte) { return byte >= 0x21 && byte <= 0x7E; }
-
 template <class Derived, class Writer>
 struct jis_reading_kernel {
   using reference = reference_chain<jis_to_euc_engine, euc_to_unicode_engine, Writer>;
+  using state = std::int32_t;
 
   static bool can_take(const reference& chain) {
-    const std::int32_t state = chain.template stage<0>().status;
-    return state == jis_A || state == jis_K2;
+    const std::int32_t s = chain.template stage<0>().status;
+    return s == jis_A || s == jis_K2;
   }
+  static state take_state(reference& chain) { return chain.template stage<0>().status; }
+  static void give_state(state s, reference& chain) { chain.template stage<0>().status = s; }
 
-  static const char* convert(const char* text, const char* end, char*& out_ref, char* limit, reference& chain) {
-    std::int32_t& state = chain.template stage<0>().status;
-    char* out = out_ref;
-    while (text != end && out < limit) {
-      const unsigned b = byte_value(*text);
-      if (b == 0x1B) {
-        // ESC ( B and ESC $ B; anything else (or an escape cut short) is the chain's.
-        if (end - text < 3 || text[2] != 'B' || (text[1] != '(' && text[1] != '$')) break;
-        state = text[1] == '$' ? jis_K2 : jis_A;
-        text += 3;
-        continue;
+  template <bool Checked>
+  static bool step(const char*& text, const char* end, char*& out, state& s) {
+    const unsigned b = byte_value(text[0]);
+    if (b == 0x1B) {
+      // ESC ( B and ESC $ B; anything else (or an escape cut short) is the chain's.
+      if (!fused::has_bytes<Checked>(text, end, 3) || text[2] != 'B' || (text[1] != '(' && text[1] != '$')) {
+        return false;
       }
-      if (state == jis_A) {
-        if (b >= 0x80 || b == 0x0E || b == 0x0F) break;
-        if (!fused::copy_plain_jis_block(text, end, out)) *out++ = *text++;
-        continue;
-      }
-      if (end - text < 2) break;
-      const unsigned second = byte_value(text[1]);
-      if (!is_jisx0208_byte(b) || !is_jisx0208_byte(second)) break;
-      if (!Derived::put_pair(flat::jis_pair_index(b, second), out)) break;
-      text += 2;
+      s = text[1] == '$' ? jis_K2 : jis_A;
+      text += 3;
+      return true;
     }
-    out_ref = out;
-    return text;
+    if (s == jis_A) {
+      if (b >= 0x80 || b == 0x0E || b == 0x0F) return false;
+      if (fused::copy_plain_jis_block<Checked>(text, end, out)) return true;
+      *out++ = static_cast<char>(b);
+      text += 1;
+      return true;
+    }
+    if (!fused::has_bytes<Checked>(text, end, 2)) return false;
+    if (!Derived::put_pair(flat::pair_index(b, byte_value(text[1]), 0x21), out)) return false;
+    text += 2;
+    return true;
   }
 };
 

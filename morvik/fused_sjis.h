@@ -1,8 +1,8 @@
 #pragma once
-// Fused kernels that read Shift_JIS: to UTF-8 (through the flat pair table) and the faster runs
-// of the direct engines to EUC-JP and JIS (the row/cell arithmetic of ansi_sjis.h).
+// Fused kernels that read Shift_JIS: to UTF-8 through the flat pair table, and the faster runs
+// of the direct engines to EUC-JP and JIS by the row/cell arithmetic of ansi_sjis.h.
 // Lead bytes 87 (NEC row 13), ED-EE (NEC-selected IBM extensions) and F0 up are left to the
-// reference engines, which decide what their duplicates become in EUC-JP and JIS.
+// direct engines, which decide what their duplicates become in EUC-JP and JIS.
 #include <cstddef>
 #include <cstdint>
 
@@ -19,107 +19,95 @@ inline bool is_plain_sjis_lead_byte(unsigned lead_byte) {
   return (lead_byte >= 0x81 && lead_byte <= 0x9F && lead_byte != 0x87) || (lead_byte >= 0xE0 && lead_byte <= 0xEC);
 }
 
-struct sjis_to_utf8_kernel {
+struct sjis_to_utf8_kernel : fused::stateless {
   using reference = reference_chain<sjis_to_unicode_engine, unicode_to_utf8_engine>;
   static constexpr std::size_t growth = 3;  // a half-width katakana byte becomes three
 
-  static bool can_take(const reference&) { return true; }
-
-  static const char* convert(const char* text, const char* end, char*& out_ref, char* limit, reference&) {
-    char* out = out_ref;
-    while (text != end && out < limit) {
-      const unsigned b = byte_value(*text);
-      if (b < 0x80) {
-        if (!fused::copy_ascii_block(text, end, out)) *out++ = *text++;
-        continue;
-      }
-      if (is_half_width_katakana(b)) {
-        fused::put_utf8_three(b + fused::half_width_katakana_offset, out);
-        text += 1;
-        continue;
-      }
-      if (!is_sjis_lead_byte(b) || end - text < 2) break;
-      const unsigned column = byte_value(text[1]) - 0x40u;
-      if (column >= flat::sjis_columns) break;
-      const std::uint32_t packed = flat::sjis_pair_utf8[flat::sjis_lead_row(b) * flat::sjis_columns + column];
-      if (packed == 0) break;
-      fused::put_packed_utf8(packed, out);
-      text += 2;
-    }
-    out_ref = out;
-    return text;
+  // A pair and a single byte are looked up alike, both at once: the pair table has an empty
+  // row for every byte that leads no pair, so the step does not branch on the kind of
+  // character, which in prose changes every two or three characters.
+  template <bool Checked>
+  static bool step(const char*& text, const char* end, char*& out, state&) {
+    if (fused::copy_ascii_block<Checked>(text, end, out)) return true;
+    const unsigned b = byte_value(text[0]);
+    const unsigned next = fused::has_bytes<Checked>(text, end, 2) ? byte_value(text[1]) : 0;
+    const std::uint32_t packed =
+        fused::either(flat::sjis_pair_utf8[flat::sjis_lead_offset[b] + next], flat::sjis_single_utf8[b]);
+    if (packed == 0) return false;
+    fused::put_packed_utf8(packed, out);
+    text += flat::packed_source_length(packed);
+    return true;
   }
 };
 
-struct sjis_to_euc_kernel {
+// The JIS X 0208 code of a pair the direct engines map by arithmetic, or 0.
+inline std::uint32_t plain_sjis_pair_to_jis(unsigned lead_byte, unsigned second_byte) {
+  if (!is_plain_sjis_lead_byte(lead_byte) || !is_sjis_second_byte(second_byte)) return 0;
+  return sjis_to_jisx0208(lead_byte, second_byte);
+}
+
+struct sjis_to_euc_kernel : fused::stateless {
   using reference = reference_chain<sjis_to_euc_engine>;
   static constexpr std::size_t growth = 2;
 
-  static bool can_take(const reference&) { return true; }
-
-  static const char* convert(const char* text, const char* end, char*& out_ref, char* limit, reference&) {
-    char* out = out_ref;
-    while (text != end && out < limit) {
-      const unsigned b = byte_value(*text);
-      if (b < 0x80) {
-        if (!fused::copy_ascii_block(text, end, out)) *out++ = *text++;
-        continue;
-      }
-      if (is_half_width_katakana(b)) {
-        out[0] = '\x8E';
-        out[1] = static_cast<char>(b);
-        out += 2;
-        text += 1;
-        continue;
-      }
-      if (!is_plain_sjis_lead_byte(b) || end - text < 2) break;
-      const unsigned t = byte_value(text[1]);
-      if (!is_sjis_second_byte(t)) break;
-      const std::uint32_t euc_code = sjis_to_jisx0208(b, t) | 0x8080;
-      out[0] = static_cast<char>(euc_code >> 8);
-      out[1] = static_cast<char>(euc_code & 0xFF);
+  template <bool Checked>
+  static bool step(const char*& text, const char* end, char*& out, state&) {
+    if (fused::copy_ascii_block<Checked>(text, end, out)) return true;
+    const unsigned b = byte_value(text[0]);
+    if (b < 0x80) {
+      *out++ = static_cast<char>(b);
+      text += 1;
+    } else if (is_half_width_katakana(b)) {
+      out[0] = '\x8E';
+      out[1] = static_cast<char>(b);
+      out += 2;
+      text += 1;
+    } else {
+      if (!fused::has_bytes<Checked>(text, end, 2)) return false;
+      const std::uint32_t jis_code = plain_sjis_pair_to_jis(b, byte_value(text[1]));
+      if (jis_code == 0) return false;
+      out[0] = static_cast<char>(jis_code >> 8 | 0x80);
+      out[1] = static_cast<char>((jis_code & 0xFF) | 0x80);
       out += 2;
       text += 2;
     }
-    out_ref = out;
-    return text;
+    return true;
   }
 };
 
+// The JIS writer's output state travels with the kernel.
 struct sjis_to_jis_kernel {
   using reference = reference_chain<sjis_to_jis_engine>;
+  using state = std::int32_t;
   static constexpr std::size_t growth = 4;  // ESC ( B before a single 7-bit byte
 
   static bool can_take(const reference&) { return true; }
+  static state take_state(reference& chain) { return chain.stage<0>().status; }
+  static void give_state(state s, reference& chain) { chain.stage<0>().status = s; }
 
-  static const char* convert(const char* text, const char* end, char*& out_ref, char* limit, reference& chain) {
-    std::int32_t& state = chain.stage<0>().status;
-    char* out = out_ref;
-    while (text != end && out < limit) {
-      const unsigned b = byte_value(*text);
-      if (b < 0x80) {
-        fused::announce(state, jis_A, out);
-        if (!fused::copy_ascii_block(text, end, out)) *out++ = *text++;
-        continue;
-      }
-      if (is_half_width_katakana(b)) {
-        fused::announce(state, jis_K1, out);
-        *out++ = static_cast<char>(b - 0x80);
-        text += 1;
-        continue;
-      }
-      if (!is_plain_sjis_lead_byte(b) || end - text < 2) break;
-      const unsigned t = byte_value(text[1]);
-      if (!is_sjis_second_byte(t)) break;
-      fused::announce(state, jis_K2, out);
-      const std::uint32_t jis_code = sjis_to_jisx0208(b, t);
+  template <bool Checked>
+  static bool step(const char*& text, const char* end, char*& out, state& s) {
+    const unsigned b = byte_value(text[0]);
+    if (b < 0x80) {
+      fused::announce(s, jis_A, out);
+      if (fused::copy_ascii_block<Checked>(text, end, out)) return true;
+      *out++ = static_cast<char>(b);
+      text += 1;
+    } else if (is_half_width_katakana(b)) {
+      fused::announce(s, jis_K1, out);
+      *out++ = static_cast<char>(b - 0x80);
+      text += 1;
+    } else {
+      if (!fused::has_bytes<Checked>(text, end, 2)) return false;
+      const std::uint32_t jis_code = plain_sjis_pair_to_jis(b, byte_value(text[1]));
+      if (jis_code == 0) return false;
+      fused::announce(s, jis_K2, out);
       out[0] = static_cast<char>(jis_code >> 8);
       out[1] = static_cast<char>(jis_code & 0xFF);
       out += 2;
       text += 2;
     }
-    out_ref = out;
-    return text;
+    return true;
   }
 };
 

@@ -18,41 +18,35 @@ namespace morvik {
 
 inline bool is_half_width_katakana_unit(std::uint32_t unit) { return unit >= 0xFF61 && unit <= 0xFF9F; }
 
-// `Derived::put_ascii(byte, out)`, `put_katakana(shift_jis_byte, out)` and
-// `put_codes(euc << 16 | sjis, out)` write the target's bytes; state, if any, lives in `chain`.
-template <class Derived, class Reference>
+// `Derived::before_ascii(state, out)`, `put_katakana(shift_jis_byte, state, out)` and
+// `put_codes(euc << 16 | sjis, state, out)` write the target's bytes.
+template <class Derived>
 struct utf8_reading_kernel {
-  using reference = Reference;
-  static bool can_take(const reference&) { return true; }
-
-  static const char* convert(const char* text, const char* end, char*& out_ref, char* limit, reference& chain) {
-    auto state = Derived::take_state(chain);
-    char* out = out_ref;
-    while (text != end && out < limit) {
-      const unsigned b = byte_value(*text);
-      if (b < 0x80) {
-        Derived::before_ascii(state, out);
-        if (!fused::copy_ascii_block(text, end, out)) *out++ = *text++;
-        continue;
-      }
-      std::uint32_t unit;
-      if (b >= 0xE0 && b < 0xF0) {
-        if (end - text < 3) break;
-        unit = (b & 0x0F) << 12 | (byte_value(text[1]) & 0x3F) << 6 | (byte_value(text[2]) & 0x3F);
-        if (!put_unit(unit, state, out)) break;
-        text += 3;
-      } else if (b >= 0xC0 && b < 0xE0) {
-        if (end - text < 2) break;
-        unit = (b & 0x1F) << 6 | (byte_value(text[1]) & 0x3F);
-        if (!put_unit(unit, state, out)) break;
-        text += 2;
-      } else {
-        break;
-      }
+  template <bool Checked, class State>
+  static bool step(const char*& text, const char* end, char*& out, State& state) {
+    const unsigned b = byte_value(text[0]);
+    if (b < 0x80) {
+      Derived::before_ascii(state, out);
+      if (fused::copy_ascii_block<Checked>(text, end, out)) return true;
+      *out++ = static_cast<char>(b);
+      text += 1;
+      return true;
     }
-    Derived::give_state(state, chain);
-    out_ref = out;
-    return text;
+    if (b >= 0xE0 && b < 0xF0) {
+      if (!fused::has_bytes<Checked>(text, end, 3)) return false;
+      const std::uint32_t unit = (b & 0x0F) << 12 | (byte_value(text[1]) & 0x3F) << 6 | (byte_value(text[2]) & 0x3F);
+      if (!put_unit(unit, state, out)) return false;
+      text += 3;
+      return true;
+    }
+    if (b >= 0xC0 && b < 0xE0) {
+      if (!fused::has_bytes<Checked>(text, end, 2)) return false;
+      const std::uint32_t unit = (b & 0x1F) << 6 | (byte_value(text[1]) & 0x3F);
+      if (!put_unit(unit, state, out)) return false;
+      text += 2;
+      return true;
+    }
+    return false;
   }
 
  private:
@@ -69,20 +63,12 @@ struct utf8_reading_kernel {
 };
 
 // For the kernels without a state.
-struct stateless_target {
-  struct state {};
-  template <class Reference>
-  static state take_state(Reference&) {
-    return {};
-  }
-  template <class Reference>
-  static void give_state(state, Reference&) {}
+struct stateless_target : fused::stateless {
   static void before_ascii(state, char*&) {}
 };
 
-struct utf8_to_sjis_kernel
-    : stateless_target,
-      utf8_reading_kernel<utf8_to_sjis_kernel, reference_chain<utf8_to_unicode_engine, unicode_to_sjis_engine>> {
+struct utf8_to_sjis_kernel : stateless_target, utf8_reading_kernel<utf8_to_sjis_kernel> {
+  using reference = reference_chain<utf8_to_unicode_engine, unicode_to_sjis_engine>;
   static constexpr std::size_t growth = 1;
 
   static void put_katakana(unsigned sjis_byte, state, char*& out) { *out++ = static_cast<char>(sjis_byte); }
@@ -93,9 +79,8 @@ struct utf8_to_sjis_kernel
   }
 };
 
-struct utf8_to_euc_kernel
-    : stateless_target,
-      utf8_reading_kernel<utf8_to_euc_kernel, reference_chain<utf8_to_unicode_engine, unicode_to_euc_engine>> {
+struct utf8_to_euc_kernel : stateless_target, utf8_reading_kernel<utf8_to_euc_kernel> {
+  using reference = reference_chain<utf8_to_unicode_engine, unicode_to_euc_engine>;
   static constexpr std::size_t growth = 1;
 
   static void put_katakana(unsigned sjis_byte, state, char*& out) {
@@ -111,12 +96,12 @@ struct utf8_to_euc_kernel
 };
 
 // The JIS writer's output state travels with the kernel and goes back to the last stage.
-struct utf8_to_jis_kernel
-    : utf8_reading_kernel<utf8_to_jis_kernel,
-                          reference_chain<utf8_to_unicode_engine, unicode_to_euc_engine, euc_to_jis_engine>> {
+struct utf8_to_jis_kernel : utf8_reading_kernel<utf8_to_jis_kernel> {
+  using reference = reference_chain<utf8_to_unicode_engine, unicode_to_euc_engine, euc_to_jis_engine>;
   static constexpr std::size_t growth = 4;  // ESC ( B before a single 7-bit byte
   using state = std::int32_t;
 
+  static bool can_take(const reference&) { return true; }
   static state take_state(reference& chain) { return chain.stage<2>().status; }
   static void give_state(state s, reference& chain) { chain.stage<2>().status = s; }
   static void before_ascii(state& s, char*& out) { fused::announce(s, jis_A, out); }

@@ -6,11 +6,10 @@
 #include <cstddef>
 #include <string_view>
 
+#include "morvik/engine.h"
 #include "morvik/morvik.h"
 
 namespace morvik {
-
-class translate_engine;
 
 // A fused conversion: a kernel that converts in one pass what it is sure of, with the pair's
 // reference chain beside it for everything else (fused_engine.h). Where the kernel stops, the
@@ -42,5 +41,8 @@ const pair_row* find_pair(encoding_id from, encoding_id to);
 
 // translate_text without the fused kernels: the reference chains alone.
 narrow_string translate_text_by_reference(std::string_view text, encoding_id from, encoding_id to);
+
+// create_engine<char, char> without the fused kernels.
+engine_handle create_reference_engine(encoding_id from, encoding_id to, bool with_signatures = false);
 
 }  // namespace morvik

@@ -3,17 +3,19 @@
 
 They are derived from the sparse character tables of tools/generate_tables.py (the same Python
 codecs, the same preferences), so each flat entry is exactly what the reference chain writes:
-  sjis_pair_utf8    Shift_JIS pair -> UTF-8 bytes of sjis_to_unicode, for lead 81-9F, E0-FC
-                    (row lead - 0x81, or lead - 0xC1 from E0) and second byte 40-FF (column
-                    second - 0x40)
+  sjis_pair_utf8    Shift_JIS pair -> UTF-8 bytes of sjis_to_unicode: row 0 is empty (every byte
+                    that leads no pair), rows 1-60 the lead bytes 81-9F and E0-FC, a column for
+                    every second byte
+  sjis_single_utf8  Shift_JIS byte -> UTF-8 bytes, for the 7-bit bytes and half-width katakana
   euc_pair_utf8     EUC-JP pair A1-FE A1-FE -> UTF-8 bytes of euc_to_unicode, row and column
-                    byte - 0xA1 (so a JIS X 0208 pair, byte - 0x21)
+                    byte - 0xA1 (so a JIS X 0208 pair, byte - 0x21); one empty entry after them
   euc_pair_sjis     the same pairs -> unicode_to_sjis of their character (double-byte codes only)
   unicode_block,    UTF-16 unit -> (unicode_to_euc << 16 | unicode_to_sjis) for characters with a
   unicode_codes     double-byte code on both sides: block unicode_block[unit >> 6], entry
                     unit & 63; blocks are shared, block 0 is empty
-UTF-8 bytes are packed first byte lowest, their count in the top byte; 0 means "no entry": the
-fused kernel leaves that character to the reference chain.
+UTF-8 bytes are packed first byte lowest, their count in bits 24-27 and the count of source
+bytes they stand for in bits 28-31; 0 means "no entry": the fused kernel leaves that character
+to the reference chain.
 
 Usage: generate_flat_tables.py [--output FILE]
 The output depends only on the Python codecs.
@@ -29,18 +31,17 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DEFAULT_OUTPUT = os.path.join(ROOT, "morvik", "flat_tables.cpp")
 
 SJIS_LEADS = list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD))
-SJIS_COLUMNS = 192  # second bytes 40-FF
 EUC_SIDE = 94       # A1-FE
 
 
-def packed_utf8(unit):
-    if unit < 0x80 or 0xD800 <= unit <= 0xDFFF:
+def packed_utf8(unit, source_length):
+    if 0xD800 <= unit <= 0xDFFF:
         return 0  # never in these tables; left to the reference chain if it were
     data = chr(unit).encode("utf-8")
     value = 0
     for i, byte in enumerate(data):
         value |= byte << (8 * i)
-    return value | len(data) << 24
+    return value | len(data) << 24 | source_length << 28
 
 
 def is_sjis_second_byte(byte):
@@ -53,20 +54,26 @@ def build(tables):
     unicode_to_sjis = tables["unicode_to_sjis"]
     unicode_to_euc = tables["unicode_to_euc"]
 
-    sjis_pair_utf8 = []
+    sjis_pair_utf8 = [0] * 256
     for lead in SJIS_LEADS:
-        for second in range(0x40, 0x100):
+        for second in range(0x100):
             unit = sjis_to_unicode.get(lead << 8 | second, 0) if is_sjis_second_byte(second) else 0
-            sjis_pair_utf8.append(packed_utf8(unit) if unit else 0)
+            sjis_pair_utf8.append(packed_utf8(unit, 2) if unit else 0)
+    sjis_single_utf8 = []
+    for byte in range(0x100):
+        unit = byte if byte < 0x80 else sjis_to_unicode.get(byte, 0) if 0xA1 <= byte <= 0xDF else 0
+        sjis_single_utf8.append(packed_utf8(unit, 1) if unit or byte == 0 else 0)
 
     euc_pair_utf8 = []
     euc_pair_sjis = []
     for first in range(0xA1, 0xFF):
         for second in range(0xA1, 0xFF):
             unit = euc_to_unicode.get(first << 8 | second, 0)
-            euc_pair_utf8.append(packed_utf8(unit) if unit else 0)
+            euc_pair_utf8.append(packed_utf8(unit, 2) if unit else 0)
             code = unicode_to_sjis.get(unit, 0) if unit else 0
             euc_pair_sjis.append(code if code > 0xFF else 0)
+    euc_pair_utf8.append(0)
+    euc_pair_sjis.append(0)
 
     blocks = {(0,) * 64: 0}
     unicode_block = []
@@ -88,6 +95,7 @@ def build(tables):
         unicode_codes.extend(block)
     return {
         "sjis_pair_utf8": sjis_pair_utf8,
+        "sjis_single_utf8": sjis_single_utf8,
         "euc_pair_utf8": euc_pair_utf8,
         "euc_pair_sjis": euc_pair_sjis,
         "unicode_block": unicode_block,
@@ -110,6 +118,7 @@ def render(flat):
     out.append("")
     shapes = [
         ("std::uint32_t", "sjis_pair_utf8", 8, 8),
+        ("std::uint32_t", "sjis_single_utf8", 8, 8),
         ("std::uint32_t", "euc_pair_utf8", 8, 8),
         ("std::uint16_t", "euc_pair_sjis", 12, 4),
         ("std::uint16_t", "unicode_block", 16, None),
