@@ -1,0 +1,331 @@
+// The fused conversions against the reference chains, which define them: translate_text against
+// translate_text_by_reference, and the engine of create_engine, fed in random pieces, against
+// the same (with the signature stages, against the reference engine fed the same pieces). The
+// inputs: every code of every table each encoding reads, the escape and shift states of JIS,
+// random and malformed bytes among real text, and characters the kernels leave to the chain
+// placed at every offset around the kernels' lookahead, their output room and the chunk size.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "morvik/ansi_sjis.h"
+#include "morvik/engine.h"
+#include "morvik/euc.h"
+#include "morvik/fused_engine.h"
+#include "morvik/jis.h"
+#include "morvik/morvik.h"
+#include "morvik/pair_table.h"
+#include "morvik/utf.h"
+#include "tests/morvik/codec_testing.h"
+
+namespace {
+
+using namespace morvik;
+using codec_testing::encoding_name;
+using codec_testing::hex;
+
+struct pair {
+  encoding_id from;
+  encoding_id to;
+};
+
+constexpr pair fused_pairs[] = {
+    {sjis, utf8}, {sjis, euc},  {sjis, jis},  {euc, utf8},       {euc, sjis},       {utf8, sjis},
+    {utf8, euc},  {utf8, jis},  {jis, utf8},  {jis, sjis},       {iso2022jp, utf8}, {iso2022jp, sjis},
+};
+
+std::string pair_name(pair p) { return std::string(encoding_name(p.from)) + " to " + encoding_name(p.to); }
+
+// Feeds `text` in the pieces that end at `cuts`, taking the output after every piece, then flushes.
+std::string fed_in_pieces(engine_handle handle, const std::string& text, const std::vector<std::size_t>& cuts) {
+  auto& engine = handle.as<char, char>();
+  std::string output;
+  std::size_t from = 0;
+  for (std::size_t cut : cuts) {
+    engine.rest.append(text, from, cut - from);
+    engine.translate();
+    output += engine.take_output();
+    from = cut;
+  }
+  engine.rest.append(text, from, std::string::npos);
+  engine.translate();
+  engine.flush();
+  return output + engine.take_output();
+}
+
+std::vector<std::size_t> random_cuts(std::mt19937& random, std::size_t size, std::size_t longest) {
+  std::vector<std::size_t> cuts;
+  for (std::size_t at = 0;;) {
+    at += std::uniform_int_distribution<std::size_t>(1, longest)(random);
+    if (at >= size) return cuts;
+    cuts.push_back(at);
+  }
+}
+
+std::string first_difference(const std::string& got, const std::string& want) {
+  std::size_t at = 0;
+  while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+  const std::size_t from = at > 12 ? at - 12 : 0;
+  return "first difference at byte " + std::to_string(at) + "\n  fused:     " +
+         hex(std::string_view(got).substr(from), 48) + "\n  reference: " + hex(std::string_view(want).substr(from), 48);
+}
+
+// Whole, in random pieces, and in pieces with the signature stages; false after the first failure.
+bool matches_reference(const std::string& name, pair p, const std::string& text, std::mt19937& random,
+                       std::size_t longest_piece = 700) {
+  const std::string where = name + ", " + pair_name(p) + "\n  input: " + hex(text, 200) + "\n  ";
+  const std::string reference = translate_text_by_reference(text, p.from, p.to);
+  const std::string fused = translate_text(text, p.from, p.to);
+  if (fused != reference) {
+    ADD_FAILURE() << where << "translate_text: " << first_difference(fused, reference);
+    return false;
+  }
+  const std::vector<std::size_t> cuts = random_cuts(random, text.size(), longest_piece);
+  const std::string pieces = fed_in_pieces(create_engine<char, char>(p.from, p.to), text, cuts);
+  if (pieces != reference) {
+    ADD_FAILURE() << where << "engine fed " << cuts.size() + 1 << " pieces: " << first_difference(pieces, reference);
+    return false;
+  }
+  const std::string marked = fed_in_pieces(create_engine<char, char>(p.from, p.to, true), text, cuts);
+  const std::string marked_reference = fed_in_pieces(create_reference_engine(p.from, p.to, true), text, cuts);
+  if (marked != marked_reference) {
+    ADD_FAILURE() << where << "with signatures, " << cuts.size() + 1
+                  << " pieces: " << first_difference(marked, marked_reference);
+    return false;
+  }
+  return true;
+}
+
+std::string byte(unsigned value) { return std::string(1, static_cast<char>(value)); }
+
+// Every code each source encoding can hold, valid or not, with and without a 7-bit byte after
+// it (without: a second byte that the reference reads afresh meets its neighbour).
+std::vector<std::string> every_code(encoding_id from) {
+  std::vector<std::string> texts;
+  std::string separated, packed;
+  switch (from) {
+    case sjis:
+    case euc:
+      for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
+        for (unsigned second = 0; second <= 0xFF; ++second) {
+          separated += byte(lead) + byte(second) + "a";
+          packed += byte(lead) + byte(second);
+        }
+      }
+      texts = {separated, packed};
+      if (from == euc) {
+        std::string aux;
+        for (unsigned first = 0xA1; first <= 0xFE; ++first) {
+          for (unsigned second = 0x21; second <= 0xFE; ++second) aux += "\x8F" + byte(first) + byte(second);
+        }
+        texts.push_back(aux);
+      }
+      break;
+    case utf8: {
+      for (std::uint32_t unit = 0x80; unit <= 0xFFFF; ++unit) {
+        const char16_t wide = static_cast<char16_t>(unit);
+        basic_unicode_to_utf8_engine<false> writer;
+        separated += writer.translate_all(std::u16string_view(&wide, 1)) + (unit % 16 == 0 ? "a" : "");
+      }
+      // Leads with every next byte, continuation or not, and the longer forms.
+      for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
+        for (unsigned next = 0; next <= 0xFF; ++next) packed += byte(lead) + byte(next) + "\xBF\x80";
+      }
+      texts = {separated, packed, "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF\xF8\x88\x80\x80\x80\xE0\x80\x80\xC1\xBF"};
+      break;
+    }
+    default: {
+      // Every pair in JIS X 0208, every byte in the ASCII, katakana and JIS X 0212 states.
+      for (unsigned first = 0; first <= 0xFF; ++first) {
+        separated += "\x1B$B";
+        for (unsigned second = 0; second <= 0x7F; ++second) separated += byte(first) + byte(second);
+        separated += "\x1B(Bx\n";
+      }
+      for (const char* state : {"\x1B(B", "\x1B(I", "\x0E", "\x1B$(D", "\x1B(J"}) {
+        packed += state;
+        for (unsigned value = 0; value <= 0xFF; ++value) packed += byte(value) + (value % 7 == 0 ? "\x1B(B\x1B$B" : "");
+        packed += "\x0F\x1B(B";
+      }
+      texts = {separated, packed};
+      break;
+    }
+  }
+  return texts;
+}
+
+// In one text the chain takes most of it (the kernel hands over more at a time where it keeps
+// stopping), so every short stretch is converted on its own too, where the kernel starts first.
+TEST(fused, every_code_of_every_table) {
+  std::mt19937 random(1);
+  for (pair p : fused_pairs) {
+    int index = 0;
+    for (const std::string& text : every_code(p.from)) {
+      const std::string name = "every code, text " + std::to_string(index++);
+      if (!matches_reference(name, p, text, random, 5000)) break;
+      constexpr std::size_t stretch = 24;
+      for (std::size_t at = 0; at < text.size(); at += stretch / 2) {
+        const std::string part = text.substr(at, stretch);
+        if (translate_text(part, p.from, p.to) != translate_text_by_reference(part, p.from, p.to)) {
+          ADD_FAILURE() << name << ", " << pair_name(p) << ", stretch at " << at << ": " << hex(part) << "\n  "
+                        << first_difference(translate_text(part, p.from, p.to),
+                                            translate_text_by_reference(part, p.from, p.to));
+          break;
+        }
+      }
+    }
+  }
+}
+
+// Real text in every encoding, made by the plain engines from the shared test texts.
+struct real_texts {
+  std::string in_utf8, in_sjis, in_euc, in_jis;
+  const std::string& in(encoding_id id) const {
+    return id == sjis ? in_sjis : id == euc ? in_euc : id == utf8 ? in_utf8 : in_jis;
+  }
+};
+
+const real_texts& texts() {
+  static const real_texts made = [] {
+    real_texts t;
+    for (const char* name : {"tests/data/ja_manual.txt", "tests/data/ja_halfwidth.txt", "tests/data/ja_jisx0212.txt"}) {
+      t.in_utf8 += codec_testing::read_file(codec_testing::source_path(name));
+    }
+    t.in_sjis = translate_text_by_reference(t.in_utf8, utf8, sjis);
+    t.in_euc = translate_text_by_reference(t.in_utf8, utf8, euc);
+    t.in_jis = translate_text_by_reference(t.in_utf8, utf8, jis);
+    return t;
+  }();
+  return made;
+}
+
+TEST(fused, real_texts_whole_and_in_pieces) {
+  std::mt19937 random(2);
+  ASSERT_GT(texts().in_sjis.size(), 1000u);
+  for (pair p : fused_pairs) {
+    const std::string& text = texts().in(p.from);
+    for (std::size_t longest : {1, 3, 64, 1000, 70000}) {
+      if (!matches_reference("real text, pieces up to " + std::to_string(longest), p, text, random, longest)) break;
+    }
+  }
+}
+
+// 7-bit runs of every length, escapes and shifts whole and cut, signatures, random bytes, and
+// stretches of real text.
+std::string random_text(std::mt19937& random, const std::string& real) {
+  static const char* const specials[] = {"\x1B(B", "\x1B$B", "\x1B(I", "\x1B$(D", "\x0E", "\x0F", "\x1B",
+                                         "\x1B$", "\x1B$(", "\x1B(", "\x1B(J", "\xEF\xBB\xBF", "\n", "\r\n",
+                                         "\x8F\xA2\xB7", "\xF0\x40", "\x87\x90", "\xEE\xF9", "\xFA\x40", "\xA9\xA1"};
+  const std::size_t length = std::uniform_int_distribution<std::size_t>(0, 2600)(random);
+  std::string text;
+  while (text.size() < length) {
+    switch (std::uniform_int_distribution<int>(0, 5)(random)) {
+      case 0:
+      case 1: {
+        const std::size_t run = std::uniform_int_distribution<std::size_t>(1, 40)(random);
+        for (std::size_t i = 0; i < run; ++i) text += static_cast<char>(std::uniform_int_distribution<int>(0x20, 0x7E)(random));
+        break;
+      }
+      case 2:
+        text += specials[std::uniform_int_distribution<std::size_t>(0, std::size(specials) - 1)(random)];
+        break;
+      case 3: {
+        const std::size_t run = std::uniform_int_distribution<std::size_t>(1, 6)(random);
+        for (std::size_t i = 0; i < run; ++i) text += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
+        break;
+      }
+      default: {
+        const std::size_t at = std::uniform_int_distribution<std::size_t>(0, real.size() - 1)(random);
+        text += real.substr(at, std::uniform_int_distribution<std::size_t>(1, 300)(random));
+        break;
+      }
+    }
+  }
+  return text;
+}
+
+TEST(fused, random_and_malformed_texts) {
+  std::mt19937 random(3);
+  for (pair p : fused_pairs) {
+    for (int i = 0; i < 200; ++i) {
+      const std::string text = random_text(random, texts().in(p.from));
+      if (!matches_reference("random text " + std::to_string(i), p, text, random)) break;
+    }
+  }
+}
+
+// A character that the kernel of the pair leaves to the chain, and one it converts.
+struct rare_and_common {
+  std::string rare, common;
+};
+
+rare_and_common characters_for(encoding_id from) {
+  switch (from) {
+    case sjis: return {"\xF0\x40", "\x88\x9F"};           // user-defined area; a kanji
+    case euc: return {"\x8F\xA2\xB7", "\xB0\xA1"};        // JIS X 0212; a kanji
+    case utf8: return {"\xF0\x9F\x98\x80", "\xE4\xBA\x9C"};  // outside the BMP; a kanji
+    default: return {"\x1B(I\x31\x1B$B", "\x30\x21"};      // a katakana run; a kanji in ESC $ B
+  }
+}
+
+// The chain's pieces start and end everywhere around the kernel's lookahead, its output room
+// and the reference's chunk size: a rare character at every offset from both ends of runs of
+// common ones, with and without 7-bit text between.
+TEST(fused, hand_over_at_every_offset) {
+  std::mt19937 random(4);
+  for (pair p : fused_pairs) {
+    const rare_and_common c = characters_for(p.from);
+    const std::string opening = p.from == jis || p.from == iso2022jp ? "\x1B$B" : "";
+    bool ok = true;
+    for (std::size_t count : {std::size_t{20}, std::size_t{1000}, std::size_t{11000}}) {
+      for (std::size_t offset = 0; ok && offset < 20; ++offset) {
+        std::string mixed;
+        for (std::size_t i = 0; i < count; ++i) mixed += i % 5 == 4 && opening.empty() ? "a" : c.common;
+        const std::size_t aligned = std::min(offset * c.common.size(), mixed.size());
+        for (const std::size_t at : {aligned, mixed.size() - aligned, std::min(offset, mixed.size())}) {
+          std::string text = opening + mixed;
+          text.insert(opening.size() + at, c.rare);
+          ok = matches_reference("rare character at " + std::to_string(at) + " of " + std::to_string(count), p,
+                                 text, random, 3000);
+          if (!ok) break;
+        }
+      }
+    }
+  }
+}
+
+// A kernel meets the chain's state as the chain left it: JIS runs opened by the chain and
+// continued by the kernel, the writer's state after a rare character, and an escape cut between
+// two pieces.
+TEST(fused, states_across_the_hand_over) {
+  struct state_case {
+    const char* name;
+    pair p;
+    std::string text;
+  };
+  const state_case cases[] = {
+      {"katakana run, then kanji", {jis, utf8}, "\x1B(I\x31\x32\x1B$B\x30\x21\x30\x22\x1B(Babc"},
+      {"JIS X 0212 run, then kanji", {jis, sjis}, "\x1B$(D\x30\x21\x1B$B\x30\x21\x1B(B"},
+      {"shift out, shift in, ASCII", {jis, utf8}, "\x0E\x31\x0F" "abcdefghij\x1B$B\x30\x21"},
+      {"unknown escape in kanji", {jis, utf8}, "\x1B$B\x30\x21\x1B(J\x30\x21\x1B(B"},
+      {"kanji state left open", {jis, utf8}, "\x1B$B\x30\x21\x30"},
+      {"writer in katakana after a JIS X 0212 character", {utf8, jis},
+       "\xEF\xBD\xB1\xE4\xB8\x82\xE4\xBA\x9C" "a"},
+      {"writer state after user-defined area", {sjis, jis}, "\x88\x9F\xF0\x40\x88\x9F" "a\xB1"},
+      {"NEC row 13 between kanji", {sjis, jis}, "\x88\x9F\x87\x90\x88\x9F"},
+      {"NEC-selected IBM extension", {sjis, euc}, "\x88\x9F\xEE\xF9\xED\x40" "a"},
+      {"lead byte at the end", {sjis, utf8}, "abc\x88"},
+      {"aux lead cut at the end", {euc, sjis}, "abc\x8F\xA2"},
+      {"three-byte UTF-8 cut at the end", {utf8, jis}, "\xE4\xBA\x9C\xE4\xBA"},
+  };
+  for (const state_case& c : cases) {
+    for (unsigned seed = 0; seed < 40; ++seed) {
+      std::mt19937 random(seed);
+      if (!matches_reference(c.name, c.p, c.text, random, 1 + seed % 4)) break;
+    }
+  }
+}
+
+}  // namespace
