@@ -2,7 +2,7 @@
 """Builds the fuzzers' seed corpora from the tests: the raw requests of tests/requests/ and the
 Japanese samples of tests/data/, written in every encoding with Python's codecs.
 
-usage: make_seeds.py OUTPUT_DIRECTORY   (writes OUTPUT/request, translate, stream, detect)
+usage: make_seeds.py OUTPUT_DIRECTORY   (writes OUTPUT/request, translate, stream, detect, fused)
 """
 import hashlib
 import pathlib
@@ -126,6 +126,7 @@ def main():
     write(out / "translate", pair_seeds(lambda pair: b""))
     write(out / "stream", pair_seeds(lambda pair: bytes([pair * 37 % 256, pair % 7])) + wide_stream_seeds())
     write(out / "detect", detect_seeds())
+    write(out / "fused", pair_seeds(lambda pair: bytes([pair * 53 % 256, pair % 5])))
 
 
 if __name__ == "__main__":

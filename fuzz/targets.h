@@ -15,6 +15,8 @@ int translate_target(const std::uint8_t* data, std::size_t size);
 int stream_target(const std::uint8_t* data, std::size_t size);
 // detect_encoding with a random max_length; nothing past max_length may be read.
 int detect_target(const std::uint8_t* data, std::size_t size);
+// The fused conversions against the reference chains, whole and in random pieces.
+int fused_target(const std::uint8_t* data, std::size_t size);
 
 struct target {
   const char* name;  // also the directory name under fuzz/regressions/ and the corpus
@@ -25,6 +27,7 @@ inline constexpr target all_targets[] = {
     {"translate", translate_target},
     {"stream", stream_target},
     {"detect", detect_target},
+    {"fused", fused_target},
 };
 
 // A broken property. Under libFuzzer the process aborts so the input is saved as a finding; a
