@@ -358,4 +358,60 @@ TEST_F(StrictReading, PiecesStopWhereTheWholeTextStops) {
   }
 }
 
+// Random texts of telling bytes, fed in random pieces: the same stop as the whole text, and
+// never more than a character and a shift held back.
+TEST_F(StrictReading, RandomTextsInRandomPieces) {
+  std::string alphabet;
+  const std::initializer_list<int> telling_bytes = {
+      0x1B, '$',  '(',  'B',  'D',  'I',  'J',  '@',  0x0E, 0x0F, '\n', '!',  '"',  '0',  '~',
+      0x7F, 0x00, 0x80, 0x82, 0x87, 0x8E, 0x8F, 0xA0, 0xA1, 0xA4, 0xB0, 0xC0, 0xC3, 0xDF, 0xE3,
+      0xED, 0xEE, 0xEF, 0xF0, 0xF4, 0xF9, 0xFA, 0xFC, 0xFE, 0xFF, 0xBB, 0xBF, 0x9C, 0xD8, 0xDC};
+  for (int byte : telling_bytes) {
+    alphabet.push_back(static_cast<char>(byte));
+  }
+  std::uint32_t seed = 12345;
+  auto next = [&seed](std::uint32_t bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % bound;
+  };
+  for (encoding_id from : all_encodings) {
+    for (encoding_id to : all_encodings) {
+      for (int round = 0; round < 150; ++round) {
+        std::string text;
+        const std::uint32_t length = next(24);
+        for (std::uint32_t i = 0; i < length; ++i) text.push_back(alphabet[next(alphabet.size())]);
+        const morvik::strict_scan whole = scan_whole(text, from, to);
+        morvik::strict_checker checker(from, to);
+        std::string pending;
+        std::size_t offset = 0;
+        std::size_t position = 0;
+        morvik::strict_scan scan;
+        for (;;) {
+          const std::size_t piece = 1 + next(4);
+          const bool at_end = position + piece >= text.size();
+          pending += text.substr(position, piece);
+          position += piece;
+          scan = checker.scan(pending, at_end);
+          if (scan.failed || at_end) break;
+          offset += scan.accepted;
+          pending.erase(0, scan.accepted);
+          ASSERT_LE(pending.size(), 8u) << hex(text);
+        }
+        const std::string where = std::string(codec_testing::encoding_name(from)) + " to " +
+                                  codec_testing::encoding_name(to) + ": " + hex(text);
+        ASSERT_EQ(scan.failed, whole.failed) << where;
+        if (whole.failed) {
+          EXPECT_EQ(offset + scan.failure, whole.failure) << where;
+          EXPECT_EQ(scan.failure_length, whole.failure_length) << where;
+          EXPECT_LE(whole.accepted, whole.failure) << where;
+          EXPECT_GE(whole.failure_length, 1u) << where;
+          EXPECT_LE(whole.failure + whole.failure_length, text.size()) << where;
+        } else {
+          EXPECT_EQ(whole.accepted, text.size()) << where;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
