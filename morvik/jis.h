@@ -35,7 +35,7 @@ inline constexpr char shift_in_byte = '\x0F';
 
 inline bool is_shift(char byte) { return byte == shift_out_byte || byte == shift_in_byte; }
 
-inline std::string_view escape_sequence(std::int32_t state) {
+inline std::string_view escape_sequence(jis_state state) {
   switch (state) {
     case jis_K2: return escape_jisx0208;
     case jis_K1: return escape_katakana;
@@ -90,51 +90,66 @@ inline bool is_jis_kana_byte(unsigned byte) { return byte >= 0x21 && byte <= 0x5
 inline constexpr unsigned voiced_sound_mark = 0x5E;
 inline constexpr unsigned semi_voiced_sound_mark = 0x5F;
 
-// Shared by the engines that write JIS: `status` is the character set of the output, and a
-// step that needs another one asks the chunk loop for a switch.
+// The character set of the output, for every engine that writes JIS. A step that needs
+// another one asks the chunk loop for a switch (needs_switch, then switch_state), which
+// writes the escape sequence of the new set; a fast run writes it into its chunk itself
+// (announce). The text ends in ASCII (close).
+class jis_output {
+ public:
+  jis_state current() const { return state_; }
+
+  bool needs_switch(jis_state wanted) {
+    if (state_ == wanted) return false;
+    requested_ = wanted;
+    return true;
+  }
+  void switch_state(std::string& output) { enter(requested_, output); }
+
+  void enter(jis_state wanted, std::string& output) {
+    if (state_ == wanted) return;
+    output.append(escape_sequence(wanted));
+    state_ = wanted;
+  }
+  // What switch_state writes, written by a fast run into its chunk instead: the output is the
+  // same, the chunk just goes on.
+  void announce(jis_state wanted, chunk_writer<char>& out) {
+    if (state_ == wanted) return;
+    for (char c : escape_sequence(wanted)) out.put(c);
+    state_ = wanted;
+  }
+  void close(std::string& output) { enter(jis_A, output); }
+  void reset() {
+    state_ = jis_A;
+    requested_ = jis_A;
+  }
+
+ private:
+  jis_state state_ = jis_A;
+  jis_state requested_ = jis_A;
+};
+
+// Shared by the engines that write JIS from another encoding.
 template <class Derived>
 class jis_writer : public chunked_engine<Derived, char, char> {
  public:
   using base = chunked_engine<Derived, char, char>;
 
-  void switch_state(std::string& output) {
-    output.append(escape_sequence(requested_));
-    status = requested_;
-  }
+  void switch_state(std::string& output) { output_state.switch_state(output); }
 
   void flush() override {
-    if (status != jis_A) {
-      this->output.append(escape_ascii);
-      status = jis_A;
-    }
+    output_state.close(this->output);
     base::flush();
   }
 
   void clear() override {
     base::clear();
-    status = jis_A;
-    requested_ = jis_A;
+    output_state.reset();
   }
 
-  std::int32_t status = jis_A;
+  jis_output output_state;
 
  protected:
-  bool needs_switch(jis_state wanted) {
-    if (status == wanted) return false;
-    requested_ = wanted;
-    return true;
-  }
-
-  // What switch_state writes, written by a fast run into its chunk instead: the output is the
-  // same, the chunk just goes on.
-  void announce(jis_state wanted, chunk_writer<char>& out) {
-    if (status == wanted) return;
-    for (char c : escape_sequence(wanted)) out.put(c);
-    status = wanted;
-  }
-
- private:
-  jis_state requested_ = jis_A;
+  bool needs_switch(jis_state wanted) { return output_state.needs_switch(wanted); }
 };
 
 template <bool FastPath>
@@ -180,12 +195,12 @@ class basic_sjis_to_jis_engine final : public jis_writer<basic_sjis_to_jis_engin
   bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     auto to_jis = [this](unsigned b, unsigned t, chunk_writer<char>& out) {
       if (!is_sjis_lead_byte(b) || b >= 0xF0 || !is_sjis_second_byte(t)) return false;
-      this->announce(jis_K2, out);
+      this->output_state.announce(jis_K2, out);
       const std::uint32_t jis_code = sjis_double_byte_to_jis(b, t);
       out.put(static_cast<char>(jis_code >> 8), static_cast<char>(jis_code & 0xFF));
       return true;
     };
-    return pair_run(text, pos, n, buffer, to_jis, [this](chunk_writer<char>& out) { this->announce(jis_A, out); });
+    return pair_run(text, pos, n, buffer, to_jis, [this](chunk_writer<char>& out) { this->output_state.announce(jis_A, out); });
   }
 };
 
@@ -240,11 +255,11 @@ class basic_euc_to_jis_engine final : public jis_writer<basic_euc_to_jis_engine<
   bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     auto to_jis = [this](unsigned b, unsigned t, chunk_writer<char>& out) {
       if (!is_euc_lead_byte(b) || b == 0x8E || t < 0x80) return false;
-      this->announce(jis_K2, out);
+      this->output_state.announce(jis_K2, out);
       out.put(static_cast<char>(b & 0x7F), static_cast<char>(t & 0x7F));
       return true;
     };
-    return pair_run(text, pos, n, buffer, to_jis, [this](chunk_writer<char>& out) { this->announce(jis_A, out); });
+    return pair_run(text, pos, n, buffer, to_jis, [this](chunk_writer<char>& out) { this->output_state.announce(jis_A, out); });
   }
 
   step_result invalid(std::size_t& pos, chunk_buffer<char>& buffer) {
@@ -255,23 +270,71 @@ class basic_euc_to_jis_engine final : public jis_writer<basic_euc_to_jis_engine<
   }
 };
 
-// Which escape sequence starts at `pos`, if complete: the state it selects, or -1.
-inline int three_byte_escape(const char* text, std::size_t pos) {
-  if (text[pos + 1] == '(' && text[pos + 2] == 'B') return jis_A;
-  if (text[pos + 1] == '$' && text[pos + 2] == 'B') return jis_K2;
-  if (text[pos + 1] == '(' && text[pos + 2] == 'I') return jis_K1;
-  return -1;
-}
-inline bool is_jisx0212_escape_start(const char* text, std::size_t pos) {
-  return text[pos] == escape_byte && text[pos + 1] == '$' && text[pos + 2] == '(';
+// An escape sequence at `pos`: how many bytes it takes and the state it selects (-1 for an
+// escape the readers do not know, whose first three bytes are dropped). Length 0: the escape
+// is cut off by the end of the input, ESC $ ( without its D included, and waits for more.
+struct jis_escape {
+  std::size_t length;
+  int selected;
+};
+
+inline jis_escape parse_escape(const char* text, std::size_t pos, std::size_t n) {
+  const std::size_t remaining = n - pos;
+  if (remaining < 3) return {0, -1};
+  const char first = text[pos + 1];
+  const char second = text[pos + 2];
+  if (first == '$' && second == '(') {
+    if (remaining == 3) return {0, -1};
+    if (text[pos + 3] == 'D') return {4, jis_X};
+  }
+  if (first == '(' && second == 'B') return {3, jis_A};
+  if (first == '$' && second == 'B') return {3, jis_K2};
+  if (first == '(' && second == 'I') return {3, jis_K1};
+  return {3, -1};
 }
 
-// An escape cut off by the end of the input, including ESC $ ( without its D.
 inline bool is_incomplete_escape(const char* text, std::size_t pos, std::size_t n) {
-  if (text[pos] != escape_byte) return false;
-  std::size_t remaining = n - pos;
-  return remaining < 3 || (remaining == 3 && is_jisx0212_escape_start(text, pos));
+  return text[pos] == escape_byte && parse_escape(text, pos, n).length == 0;
 }
+
+inline bool is_control(char byte) { return byte == escape_byte || is_shift(byte); }
+inline bool is_katakana_state(jis_state state) { return state == jis_K1 || state == jis_S; }
+inline bool is_two_byte_state(jis_state state) { return state == jis_K2 || state == jis_X; }
+
+// The character set of the input, for every engine that reads JIS: escape sequences and shifts
+// change it and nothing else.
+class jis_input {
+ public:
+  jis_state current() const { return state_; }
+  void set(jis_state state) { state_ = state; }
+  void reset() { state_ = jis_A; }
+
+  // An escape cut off by the end waits; so does a last byte that may need the next one: the
+  // second byte of a pair, or, when `kana_waits`, a sound mark after a katakana. A shift is
+  // whole on its own, wherever it falls.
+  bool can_start(const char* text, std::size_t pos, std::size_t n, bool kana_waits) const {
+    if (is_incomplete_escape(text, pos, n)) return false;
+    if (n - pos != 1 || is_shift(text[pos])) return true;
+    return !(is_two_byte_state(state_) || (kana_waits && is_katakana_state(state_)));
+  }
+
+  // The escape or shift at `pos` (is_control): read, the state changed, and the chunk ended so
+  // that the chunk-start check sees the new state. An escape cut off by the end waits.
+  step_result read_control(const char* text, std::size_t& pos, std::size_t n) {
+    if (text[pos] != escape_byte) {
+      state_ = text[pos] == shift_out_byte ? jis_S : jis_A;
+      pos += 1;
+      return step_result::end_chunk;
+    }
+    const jis_escape escape = parse_escape(text, pos, n);
+    if (escape.selected >= 0) state_ = static_cast<jis_state>(escape.selected);
+    pos += escape.length;
+    return step_result::end_chunk;
+  }
+
+ private:
+  jis_state state_ = jis_A;
+};
 
 // JIS X 0208 pairs in blocks of eight bytes, while no byte of the block is an escape or a
 // shift; `high_bits` is or-ed into every byte (0x80 each for EUC-JP). False when no block was
@@ -297,42 +360,22 @@ class basic_jis_to_euc_engine final
 
  public:
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
-    if (is_incomplete_escape(text, pos, n)) return false;
-    // A last byte of a pair waits for the other; a shift is whole on its own, wherever it falls.
-    return !(n - pos == 1 && (status == jis_K2 || status == jis_X) && !is_shift(text[pos]));
+    return input_state.can_start(text, pos, n, false);
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     if constexpr (FastPath) {
       if (fast_run(text, pos, n, buffer)) return step_result::converted;
     }
-    char b = text[pos];
-    // Escapes and shifts end the chunk so that the chunk-start check sees the new state.
-    if (b == escape_byte) {
-      if (is_incomplete_escape(text, pos, n)) return step_result::end_chunk;
-      int selected = three_byte_escape(text, pos);
-      if (selected >= 0) {
-        status = selected;
-        pos += 3;
-      } else if (is_jisx0212_escape_start(text, pos) && text[pos + 3] == 'D') {
-        status = jis_X;
-        pos += 4;
-      } else {
-        pos += 3;  // unknown escape: dropped, state unchanged
-      }
-      return step_result::end_chunk;
-    }
-    if (is_shift(b)) {
-      status = b == shift_out_byte ? jis_S : jis_A;
-      pos += 1;
-      return step_result::end_chunk;
-    }
-    switch (status) {
+    const char b = text[pos];
+    if (is_control(b)) return input_state.read_control(text, pos, n);
+    const jis_state state = input_state.current();
+    switch (state) {
       case jis_K2:
       case jis_X: {
         if (pos + 1 == n) return step_result::end_chunk;
         char first = static_cast<char>(byte_value(b) | 0x80);
         char second = static_cast<char>(byte_value(text[pos + 1]) | 0x80);
-        if (status == jis_X) buffer.put('\x8F');
+        if (state == jis_X) buffer.put('\x8F');
         buffer.put(first, second);
         pos += 2;
         break;
@@ -351,15 +394,15 @@ class basic_jis_to_euc_engine final
   }
 
   void flush() override {
-    status = jis_A;
+    input_state.reset();
     base::flush();
   }
   void clear() override {
     base::clear();
-    status = jis_A;
+    input_state.reset();
   }
 
-  std::int32_t status = jis_A;
+  jis_input input_state;
 
  private:
   // 7-bit text, JIS X 0208 pairs, and the two escapes between them, taken without ending the
@@ -372,13 +415,15 @@ class basic_jis_to_euc_engine final
     while (pos < n && out.has_room()) {
       const char b = text[pos];
       if (b == escape_byte) {
-        if (n - pos < 3 || text[pos + 2] != 'B' || (text[pos + 1] != '$' && text[pos + 1] != '(')) break;
-        status = text[pos + 1] == '$' ? jis_K2 : jis_A;
-        pos += 3;
+        const jis_escape escape = parse_escape(text, pos, n);
+        if (escape.selected != jis_A && escape.selected != jis_K2) break;
+        input_state.set(static_cast<jis_state>(escape.selected));
+        pos += escape.length;
         continue;
       }
       if (is_shift(b)) break;
-      if (status == jis_K2) {
+      const jis_state state = input_state.current();
+      if (state == jis_K2) {
         if (n - pos >= ascii_block_size && out.has_block_room()) {
           const std::uint64_t word = load_block(text + pos);
           if (is_shift_free_block(word)) {
@@ -390,7 +435,7 @@ class basic_jis_to_euc_engine final
         if (n - pos < 2) break;
         out.put(static_cast<char>(byte_value(b) | 0x80), static_cast<char>(byte_value(text[pos + 1]) | 0x80));
         pos += 2;
-      } else if (status == jis_A) {
+      } else if (state == jis_A) {
         if (n - pos >= ascii_block_size && out.has_block_room() && is_plain_jis_block(text + pos)) {
           out.put_block(text + pos);
           pos += ascii_block_size;
@@ -412,39 +457,19 @@ class basic_jis_to_iso2022jp_engine final
     : public chunked_engine<basic_jis_to_iso2022jp_engine<FastPath>, char, char> {
   using base = chunked_engine<basic_jis_to_iso2022jp_engine<FastPath>, char, char>;
 
-
  public:
   bool can_start(const char* text, std::size_t pos, std::size_t n) const {
-    if (is_incomplete_escape(text, pos, n)) return false;
-    // A last katakana may still get its sound mark; a last byte of a pair waits for the other.
-    // A shift is whole on its own, wherever it falls.
-    return !(n - pos == 1 && from_status != jis_A && !is_shift(text[pos]));
+    return input_state.can_start(text, pos, n, true);
   }
   step_result step(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
-    char b = text[pos];
-    if (b == escape_byte) {
-      if (is_incomplete_escape(text, pos, n)) return step_result::end_chunk;
-      int selected = three_byte_escape(text, pos);
-      if (selected >= 0) {
-        from_status = selected;
-        pos += 3;
-      } else if (is_jisx0212_escape_start(text, pos) && text[pos + 3] == 'D') {
-        from_status = jis_X;
-        pos += 4;
-      } else {
-        pos += 3;
-      }
-      return step_result::end_chunk;
-    }
-    if (is_shift(b)) {
-      from_status = b == shift_out_byte ? jis_S : jis_A;
-      pos += 1;
-      return step_result::end_chunk;
-    }
-    switch (from_status) {
+    const char b = text[pos];
+    if (is_control(b)) return input_state.read_control(text, pos, n);
+    switch (input_state.current()) {
       case jis_K2:
         if constexpr (FastPath) {
-          if (to_status == jis_K2 && copy_jisx0208_blocks(text, pos, n, buffer, 0)) return step_result::converted;
+          if (output_state.current() == jis_K2 && copy_jisx0208_blocks(text, pos, n, buffer, 0)) {
+            return step_result::converted;
+          }
         }
         if (pos + 1 == n) return step_result::end_chunk;
         if (needs_switch(jis_K2)) return step_result::switch_state;
@@ -468,47 +493,34 @@ class basic_jis_to_iso2022jp_engine final
     }
   }
 
-  void switch_state(std::string& output) {
-    output.append(escape_sequence(requested_));
-    to_status = requested_;
-  }
+  void switch_state(std::string& output) { output_state.switch_state(output); }
 
+  // A katakana held back for its sound mark has none coming.
   void flush() override {
-    if ((from_status == jis_K1 || from_status == jis_S) && this->rest.size() == 1 &&
+    if (is_katakana_state(input_state.current()) && this->rest.size() == 1 &&
         is_jis_kana_byte(byte_value(this->rest[0]))) {
-      if (to_status != jis_K2) {
-        this->output.append(escape_jisx0208);
-        to_status = jis_K2;
-      }
+      output_state.enter(jis_K2, this->output);
       std::uint16_t code = kana_to_jisx0208[byte_value(this->rest[0]) - 0x21];
       this->output.push_back(static_cast<char>(code >> 8));
       this->output.push_back(static_cast<char>(code & 0xFF));
       this->rest.clear();
     }
-    from_status = jis_A;
-    if (to_status == jis_K2) {
-      this->output.append(escape_ascii);
-      to_status = jis_A;
-    }
+    input_state.reset();
+    output_state.close(this->output);
     base::flush();
   }
 
   void clear() override {
     base::clear();
-    from_status = jis_A;
-    to_status = jis_A;
-    requested_ = jis_A;
+    input_state.reset();
+    output_state.reset();
   }
 
-  std::int32_t from_status = jis_A;
-  std::int32_t to_status = jis_A;
+  jis_input input_state;
+  jis_output output_state;  // only ever jis_A or jis_K2
 
  private:
-  bool needs_switch(jis_state wanted) {
-    if (to_status == wanted) return false;
-    requested_ = wanted;
-    return true;
-  }
+  bool needs_switch(jis_state wanted) { return output_state.needs_switch(wanted); }
 
   step_result katakana_step(const char* text, std::size_t& pos, std::size_t n,
                             chunk_buffer<char>& buffer) {
@@ -539,8 +551,6 @@ class basic_jis_to_iso2022jp_engine final
     pos += used;
     return step_result::converted;
   }
-
-  jis_state requested_ = jis_A;
 };
 
 using sjis_to_jis_engine = basic_sjis_to_jis_engine<true>;

@@ -244,7 +244,7 @@ TEST(codec_edges, clear_returns_to_ascii) {
   writer.rest = "\x82\xA0";
   writer.translate();
   writer.clear();
-  EXPECT_EQ(writer.status, jis_A);
+  EXPECT_EQ(writer.output_state.current(), jis_A);
   writer.translate_all("A");
   EXPECT_EQ(hex(writer.output), "41");
 
@@ -252,8 +252,8 @@ TEST(codec_edges, clear_returns_to_ascii) {
   converter.rest = "\x1B(I1";
   converter.translate();
   converter.clear();
-  EXPECT_EQ(converter.from_status, jis_A);
-  EXPECT_EQ(converter.to_status, jis_A);
+  EXPECT_EQ(converter.input_state.current(), jis_A);
+  EXPECT_EQ(converter.output_state.current(), jis_A);
   EXPECT_EQ(hex(converter.translate_all("1")), "31");
 }
 
