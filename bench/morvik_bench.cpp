@@ -27,7 +27,7 @@ namespace {
 using bench::form;
 
 constexpr std::size_t feed_size = 64 * 1024;
-constexpr std::size_t detection_size = 8192;
+constexpr std::size_t detection_size = morvik::analysis_length;
 
 struct conversion {
   const char* name;

@@ -201,7 +201,7 @@ class look_alike_filter {
 // The UTF-8 signature remover reads what it is given in one translate() and misses a mark
 // cut between two; a block that ends in the first bytes of a mark keeps them for the next.
 std::size_t partial_signature_length(std::string_view bytes) {
-  const std::string_view mark = morvik::utf8_bom_text;
+  const std::string_view mark = morvik::utf8_bom;
   for (std::size_t length = mark.size() - 1; length > 0; --length) {
     if (bytes.size() >= length && bytes.substr(bytes.size() - length) == mark.substr(0, length)) {
       return length;

@@ -9,7 +9,7 @@ namespace korvel {
 namespace {
 
 // Analysis looks at the head of the text only; conversion always covers all of it.
-constexpr std::size_t analysis_length = 8192;
+constexpr std::size_t analysis_length = morvik::analysis_length;
 
 constexpr const char* default_encoding_name = "Shift_JIS";
 

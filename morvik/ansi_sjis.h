@@ -20,8 +20,6 @@
 
 namespace morvik {
 
-inline unsigned byte_value(char unit) { return static_cast<unsigned char>(unit); }
-
 inline bool is_sjis_second_byte(unsigned byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
 inline bool is_half_width_katakana(unsigned byte) { return byte >= 0xA1 && byte <= 0xDF; }
 inline bool is_sjis_user_defined(unsigned lead_byte) { return lead_byte >= 0xF0 && lead_byte <= 0xF9; }

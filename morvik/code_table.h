@@ -39,6 +39,9 @@ extern const code_table sjis_frequency;
 extern const code_table euc_frequency;
 extern const code_table unicode_frequency;
 
+// A byte of a text as the byte classes below take it.
+inline unsigned byte_value(char unit) { return static_cast<unsigned char>(unit); }
+
 // Byte classes, 256 entries each.
 extern const std::uint8_t sjis_lead_bytes[256];
 extern const std::uint8_t sjis_trail_bytes[256];
@@ -62,9 +65,11 @@ inline bool is_euc_aux_lead_byte(unsigned aux_lead_byte) {
   MORVIK_ASSERT(aux_lead_byte <= 0xFF, "aux_lead_byte <= 0xFF");
   return aux_lead_byte == 0x8F;
 }
-inline bool is_euc_trail_byte(unsigned trail_byte) {
-  MORVIK_ASSERT(trail_byte <= 0xFF, "trail_byte <= 0xFF");
-  return trail_byte >= 0x80;
+// 80-FF. The EUC-JP reader takes more after a lead byte (`is_euc_second_byte`: 40-FE but 7F);
+// the scorer counts only a high byte there as EUC-JP.
+inline bool is_high_byte(unsigned byte) {
+  MORVIK_ASSERT(byte <= 0xFF, "byte <= 0xFF");
+  return byte >= 0x80;
 }
 inline std::uint32_t utf8_sequence_length(unsigned lead_byte) {
   MORVIK_ASSERT(lead_byte <= 0xFF, "lead_byte <= 0xFF");

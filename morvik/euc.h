@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "morvik/ansi_sjis.h"
+#include "morvik/ascii_runs.h"
 #include "morvik/code_table.h"
 #include "morvik/engine.h"
 

@@ -417,11 +417,7 @@ const pair_row* find_pair(encoding_id from, encoding_id to) {
   return &pair_table[(from - first_converted) * converted_count + (to - first_converted)];
 }
 
-void initialize_library() {
-  // The katakana maps are constant data, complete before any code runs: there is nothing
-  // left to fill, so a conversion that starts while another thread calls this sees
-  // complete maps. The function stays the one place for one-time start-up work.
-}
+void initialize_library() {}
 
 narrow_string translate_text_by_reference(std::string_view text, encoding_id from, encoding_id to) {
   const pair_row* row = find_pair(from, to);

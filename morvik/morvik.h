@@ -37,7 +37,6 @@ inline constexpr std::basic_string_view<char16_t> replacement_char<char16_t>{u"?
 
 inline constexpr std::string_view narrow_empty{};
 inline constexpr std::u16string_view wide_empty{};
-inline constexpr std::string_view utf8_bom_text{"\xEF\xBB\xBF", 3};
 inline constexpr std::u16string_view wide_bom_text{u"\uFEFF", 1};
 
 inline constexpr std::string_view escape_ascii{"\x1B(B", 3};        // ESC ( B
@@ -47,7 +46,8 @@ inline constexpr std::string_view escape_jisx0212{"\x1B$(D", 4};    // ESC $ ( D
 inline constexpr std::string_view shift_out{"\x0E", 1};             // SO
 inline constexpr std::string_view shift_in{"\x0F", 1};              // SI
 
-// Byte-order marks that analysis tries, in its order.
+// Byte-order marks, in the order analysis tries them; the UTF-8 one is also the mark the
+// signature stages write and remove.
 inline constexpr std::string_view utf32be_bom{"\x00\x00\xFE\xFF", 4};
 inline constexpr std::string_view utf32le_bom{"\xFF\xFE\x00\x00", 4};
 inline constexpr std::string_view utf8_bom{"\xEF\xBB\xBF", 3};
@@ -67,7 +67,8 @@ wide_string swapped_bytes_to_unicode(std::string_view bytes);  // big-endian pai
 narrow_string unicode_to_bytes(std::u16string_view wide);
 narrow_string unicode_to_swapped_bytes(std::u16string_view wide);
 
-// One-time initialisation (the katakana maps); thread-safe, cheap after the first call.
+// The place for one-time start-up work, called before the first conversion. Every table is
+// constant data, so there is none: it does nothing, and any thread may call it at any time.
 void initialize_library();
 
 // Converts a whole text; never fails. A pair without a conversion copies the text.
@@ -81,6 +82,8 @@ wide_string translate_unicode(std::u16string_view text, encoding_id from, encodi
 wide_string utf8_to_unicode(std::string_view bytes);
 
 // Names the encoding of the first `max_length` bytes of `text`; never fails.
+// `analysis_length` is the prefix the module and the commands let it read.
+inline constexpr std::size_t analysis_length = 8192;
 encoding_id detect_encoding(std::string_view text, std::size_t max_length);
 
 }  // namespace morvik

@@ -154,7 +154,7 @@ inline void euc_scorer::feed(unsigned byte) {
     return;
   }
   if (mode == first_byte) {
-    if (is_euc_trail_byte(byte)) {
+    if (is_high_byte(byte)) {
       code = code * 256 + byte;
       add_weight(euc_frequency.lookup(static_cast<std::int32_t>(code)));
       mode = 0;

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "morvik/ansi_sjis.h"
+#include "morvik/ascii_runs.h"
 #include "morvik/code_table.h"
 #include "morvik/engine.h"
 
@@ -212,10 +212,10 @@ using unicode_to_utf16be_engine = unicode_to_utf16_engine<true>;
 // The signature precedes the first text taken from a writer, also after clear().
 class utf8_bom_writer_engine final : public basic_pass_through_engine<char> {
  public:
-  utf8_bom_writer_engine() { output.append(utf8_bom_text); }
+  utf8_bom_writer_engine() { output.append(utf8_bom); }
   void clear() override {
     basic_pass_through_engine::clear();
-    output.append(utf8_bom_text);
+    output.append(utf8_bom);
   }
 };
 
@@ -248,7 +248,7 @@ void remove_signatures(std::basic_string<Unit>& text, std::basic_string_view<Uni
 class utf8_bom_remover_engine final : public basic_pass_through_engine<char> {
  public:
   void translate() override {
-    remove_signatures(rest, utf8_bom_text);
+    remove_signatures(rest, utf8_bom);
     basic_pass_through_engine::translate();
   }
 };

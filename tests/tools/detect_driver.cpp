@@ -13,7 +13,7 @@ int main() {
     const std::uint32_t length = header[0] | header[1] << 8 | header[2] << 16 | std::uint32_t{header[3]} << 24;
     sample.resize(length);
     if (length != 0 && std::fread(&sample[0], 1, length, stdin) != length) return 1;
-    std::printf("%d\n", static_cast<int>(morvik::detect_encoding(sample, 8192)));
+    std::printf("%d\n", static_cast<int>(morvik::detect_encoding(sample, morvik::analysis_length)));
   }
   return 0;
 }
