@@ -58,10 +58,24 @@ inline constexpr sjis_twin nec_duplicate_twins[10] = {
     {0xEEF9, 0x224C},  // ￢
 };
 
+// Only NEC row 13 and the last NEC-selected row hold twins.
+constexpr bool may_have_twin(unsigned lead_byte) { return lead_byte == 0x87 || lead_byte == 0xEE; }
+
+// The lead bytes whose every pair with a valid second byte goes by the arithmetic alone: below
+// the user-defined area, not a row with twins. One look-up for the direct engines' fast runs.
+struct arithmetic_lead_table {
+  bool contains[256] = {};
+  constexpr arithmetic_lead_table() {
+    for (unsigned b = 0x81; b < 0xF0; ++b) contains[b] = (b <= 0x9F || b >= 0xE0) && !may_have_twin(b);
+  }
+};
+inline constexpr arithmetic_lead_table arithmetic_leads{};
+inline bool is_arithmetic_lead_byte(unsigned lead_byte) { return arithmetic_leads.contains[lead_byte]; }
+
 // JIS X 0208 code of a Shift_JIS character with a lead byte below the user-defined area and a
 // valid second byte: its twin's where it has one, else the arithmetic.
 inline std::uint32_t sjis_double_byte_to_jis(unsigned lead_byte, unsigned trail_byte) {
-  if (lead_byte == 0x87 || lead_byte == 0xEE) {
+  if (may_have_twin(lead_byte)) {
     const unsigned code = lead_byte << 8 | trail_byte;
     for (const sjis_twin& twin : nec_duplicate_twins) {
       if (twin.sjis_code == code) return twin.jis_code;
@@ -224,11 +238,12 @@ class basic_sjis_to_euc_engine final : public chunked_engine<basic_sjis_to_euc_e
   }
 
  private:
-  // 7-bit bytes and JIS X 0208 characters (lead bytes below the user-defined area).
+  // 7-bit bytes and JIS X 0208 characters by the arithmetic (lead bytes below the user-defined
+  // area, but not the rows with twins).
   bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     auto to_euc = [](unsigned b, unsigned t, chunk_writer<char>& out) {
-      if (!is_sjis_lead_byte(b) || b >= 0xF0 || !is_sjis_second_byte(t)) return false;
-      const std::uint32_t euc_code = sjis_double_byte_to_jis(b, t) | 0x8080;
+      if (!is_arithmetic_lead_byte(b) || !is_sjis_second_byte(t)) return false;
+      const std::uint32_t euc_code = sjis_to_jisx0208(b, t) | 0x8080;
       out.put(static_cast<char>(euc_code >> 8), static_cast<char>(euc_code & 0xFF));
       return true;
     };

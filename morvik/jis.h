@@ -190,13 +190,14 @@ class basic_sjis_to_jis_engine final : public jis_writer<basic_sjis_to_jis_engin
   }
 
  private:
-  // 7-bit bytes and JIS X 0208 characters, each run announced by its escape sequence right
-  // in the chunk, where the plain step ends the chunk and has the loop switch.
+  // 7-bit bytes and JIS X 0208 characters by the arithmetic (not the rows with twins), each
+  // run announced by its escape sequence right in the chunk, where the plain step ends the
+  // chunk and has the loop switch.
   bool fast_run(const char* text, std::size_t& pos, std::size_t n, chunk_buffer<char>& buffer) {
     auto to_jis = [this](unsigned b, unsigned t, chunk_writer<char>& out) {
-      if (!is_sjis_lead_byte(b) || b >= 0xF0 || !is_sjis_second_byte(t)) return false;
+      if (!is_arithmetic_lead_byte(b) || !is_sjis_second_byte(t)) return false;
       this->output_state.announce(jis_K2, out);
-      const std::uint32_t jis_code = sjis_double_byte_to_jis(b, t);
+      const std::uint32_t jis_code = sjis_to_jisx0208(b, t);
       out.put(static_cast<char>(jis_code >> 8), static_cast<char>(jis_code & 0xFF));
       return true;
     };
