@@ -246,7 +246,7 @@ inline constexpr std::uint32_t half_width_katakana_offset = 0xFF61 - 0xA1;
 // A JIS writer's state switch, as jis_writer::switch_state writes it.
 inline void announce(std::int32_t& state, std::int32_t wanted, char*& out) {
   if (state == wanted) return;
-  const std::string_view escape = escape_sequence(wanted);
+  const std::string_view escape = escape_sequence(static_cast<jis_state>(wanted));
   std::memcpy(out, escape.data(), escape.size());
   out += escape.size();
   state = wanted;

@@ -22,11 +22,13 @@ struct jis_reading_kernel {
   using state = std::int32_t;
 
   static bool can_take(const reference& chain) {
-    const std::int32_t s = chain.template stage<0>().status;
+    const std::int32_t s = chain.template stage<0>().input_state.current();
     return s == jis_A || s == jis_K2;
   }
-  static state take_state(reference& chain) { return chain.template stage<0>().status; }
-  static void give_state(state s, reference& chain) { chain.template stage<0>().status = s; }
+  static state take_state(reference& chain) { return chain.template stage<0>().input_state.current(); }
+  static void give_state(state s, reference& chain) {
+    chain.template stage<0>().input_state.set(static_cast<jis_state>(s));
+  }
 
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state& s) {

@@ -82,8 +82,8 @@ struct sjis_to_jis_kernel {
   static constexpr std::size_t growth = 4;  // ESC ( B before a single 7-bit byte
 
   static bool can_take(const reference&) { return true; }
-  static state take_state(reference& chain) { return chain.stage<0>().status; }
-  static void give_state(state s, reference& chain) { chain.stage<0>().status = s; }
+  static state take_state(reference& chain) { return chain.stage<0>().output_state.current(); }
+  static void give_state(state s, reference& chain) { chain.stage<0>().output_state.set(static_cast<jis_state>(s)); }
 
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state& s) {

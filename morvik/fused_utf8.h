@@ -102,8 +102,8 @@ struct utf8_to_jis_kernel : utf8_reading_kernel<utf8_to_jis_kernel> {
   using state = std::int32_t;
 
   static bool can_take(const reference&) { return true; }
-  static state take_state(reference& chain) { return chain.stage<2>().status; }
-  static void give_state(state s, reference& chain) { chain.stage<2>().status = s; }
+  static state take_state(reference& chain) { return chain.stage<2>().output_state.current(); }
+  static void give_state(state s, reference& chain) { chain.stage<2>().output_state.set(static_cast<jis_state>(s)); }
   static void before_ascii(state& s, char*& out) { fused::announce(s, jis_A, out); }
 
   static void put_katakana(unsigned sjis_byte, state& s, char*& out) {

@@ -97,6 +97,8 @@ inline constexpr unsigned semi_voiced_sound_mark = 0x5F;
 class jis_output {
  public:
   jis_state current() const { return state_; }
+  // Between calls only: a fused kernel hands back the state it wrote the output into.
+  void set(jis_state state) { state_ = state; }
 
   bool needs_switch(jis_state wanted) {
     if (state_ == wanted) return false;
