@@ -1,0 +1,280 @@
+#!/usr/bin/env python3
+"""Generates morvik/guess_tables.cpp: the character model of the encoding guesser.
+
+The guesser reads a text in every candidate encoding and asks how likely each reading is as
+Japanese text. The model is a class bigram: a character costs -log2 P(class | previous class)
+- log2 P(character | class), in 1/64 bit. Counts come from real text in two steps:
+
+  make_guess_tables.py --count   reads the corpus and writes tools/data/guess_counts.txt
+  make_guess_tables.py           turns that file into morvik/guess_tables.cpp
+
+Corpus: the Japanese manual pages that Debian packages,
+    manpages-ja      0.5.0.0.20221215+dfsg-1   (/usr/share/man/ja/man[1-9]/*.gz)
+    manpages-ja-dev  0.5.0.0.20221215+dfsg-1
+gzipped roff in UTF-8 or EUC-JP; requests, escapes and comments are stripped, and the code
+charts of section 7 (tables of every letter of an alphabet) are left out. Every character is
+counted, and every pair of neighbouring character classes. Half-width katakana do not occur
+in the pages, yet old Shift_JIS and EUC-JP files are full of them: every eighth page is
+counted a second time with its katakana written narrow, at a sixteenth of the weight, so the
+model knows them as katakana that are rarer.
+
+A character seen fewer than MIN_COUNT times costs what an unseen member of its class costs:
+the class's singletons (plus one) spread evenly over its unseen members.
+
+Usage: make_guess_tables.py [--count [--corpus DIR]] [--counts FILE] [--output FILE]
+Both steps are deterministic: the same corpus gives the same bytes.
+"""
+import argparse
+import collections
+import gzip
+import math
+import os
+import re
+import sys
+import unicodedata
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DEFAULT_COUNTS = os.path.join(ROOT, "tools", "data", "guess_counts.txt")
+DEFAULT_OUTPUT = os.path.join(ROOT, "morvik", "guess_tables.cpp")
+DEFAULT_CORPUS = "/usr/share/man/ja"
+
+# Class names in index order; the C++ side knows them through the generated ranges only,
+# except `line_break`, which also stands for the start of the text (index 0).
+CLASSES = [
+    "line_break", "space", "ascii_letter", "ascii_digit", "ascii_punctuation", "control",
+    "hiragana", "katakana", "ideograph", "cjk_punctuation", "full_width_alphanumeric",
+    "full_width_punctuation", "half_width_katakana", "symbol", "latin_letter", "other",
+]
+CLASS = {name: index for index, name in enumerate(CLASSES)}
+
+# (first, last, class); what no range covers is `other`. Later ranges win over earlier ones.
+RANGES = [
+    (0x00, 0x1F, "control"), (0x0A, 0x0A, "line_break"), (0x0D, 0x0D, "line_break"),
+    (0x09, 0x09, "space"), (0x0C, 0x0C, "space"), (0x20, 0x20, "space"),
+    (0x21, 0x7E, "ascii_punctuation"), (0x30, 0x39, "ascii_digit"),
+    (0x41, 0x5A, "ascii_letter"), (0x61, 0x7A, "ascii_letter"), (0x7F, 0x9F, "control"),
+    (0xA0, 0xBF, "symbol"), (0xC0, 0x24F, "latin_letter"), (0xD7, 0xD7, "symbol"), (0xF7, 0xF7, "symbol"),
+    (0x391, 0x3C9, "symbol"), (0x401, 0x451, "symbol"), (0x1E00, 0x1EFF, "latin_letter"),
+    (0x2010, 0x2BFF, "symbol"),
+    (0x3000, 0x303F, "cjk_punctuation"), (0x3041, 0x309F, "hiragana"), (0x30A0, 0x30FF, "katakana"),
+    (0x31F0, 0x31FF, "katakana"), (0x3200, 0x33FF, "symbol"), (0x3400, 0x4DBF, "ideograph"),
+    (0x4E00, 0x9FFF, "ideograph"), (0xF900, 0xFAFF, "ideograph"),
+    (0xFF01, 0xFF5E, "full_width_punctuation"), (0xFF10, 0xFF19, "full_width_alphanumeric"),
+    (0xFF21, 0xFF3A, "full_width_alphanumeric"), (0xFF41, 0xFF5A, "full_width_alphanumeric"),
+    (0xFF61, 0xFF9F, "half_width_katakana"), (0xFF61, 0xFF65, "full_width_punctuation"),
+    (0xFFE0, 0xFFEE, "full_width_punctuation"),
+]
+
+MIN_COUNT = 2
+HALF_WIDTH_EVERY = 8       # every eighth page is counted narrow as well
+HALF_WIDTH_WEIGHT = 1 / 16
+UNIT = 64                  # cost units per bit
+MAX_COST = 0xFFFF
+
+COMMENT = re.compile(r'\\".*$|\\#.*$')
+ESCAPE = re.compile(r"\\(?:[fFsn*]\([^\s]{2}|[fFsn*]\[[^\]]*\]|[fF].|s[+-]?\d+|\*.|\(..|\[[^\]]*\]|[hvwlLoDbxXZNRuHSk]'[^']*'|.)")
+REQUEST = re.compile(r"^[.'][ \t]*\S*")
+CODE_CHART = re.compile(r"^(armscii|ascii|charsets|cp125|iso[-_]?8859|koi8|latin|unicode|utf-?8)")
+
+
+def class_table():
+    table = bytearray([CLASS["other"]]) * 0x10000
+    for first, last, name in RANGES:
+        table[first:last + 1] = bytes([CLASS[name]]) * (last - first + 1)
+    return table
+
+
+def class_of(table, ch):
+    code = ord(ch)
+    if code > 0xFFFF:
+        return CLASS["ideograph"] if 0x20000 <= code <= 0x3FFFF else CLASS["other"]
+    return table[code]
+
+
+def strip_roff(text):
+    lines = []
+    for line in text.splitlines():
+        line = COMMENT.sub("", line)
+        line = REQUEST.sub("", line)
+        line = ESCAPE.sub("", line).strip()
+        if line:
+            lines.append(line)
+    return "\n".join(lines)
+
+
+def narrow_map():
+    narrow = {}
+    for code in range(0xFF61, 0xFFA0):
+        narrow[unicodedata.normalize("NFKC", chr(code))] = chr(code)
+    result = {}
+    for code in range(0x30A0, 0x3100):
+        ch = chr(code)
+        if ch in narrow:
+            result[ch] = narrow[ch]
+            continue
+        parts = unicodedata.normalize("NFD", ch)
+        if len(parts) == 2 and parts[0] in narrow and parts[1] in narrow:
+            result[ch] = narrow[parts[0]] + narrow[parts[1]]
+    for ch in "。「」、・":
+        result[ch] = narrow[ch]
+    return str.maketrans(result)
+
+
+def read_pages(directory):
+    for root, dirs, files in os.walk(directory):
+        dirs.sort()
+        for name in sorted(files):
+            path = os.path.join(root, name)
+            if not name.endswith(".gz") or os.path.islink(path):
+                continue
+            if os.path.basename(root) == "man7" and CODE_CHART.match(name):
+                continue
+            with gzip.open(path) as stream:
+                data = stream.read()
+            for encoding in ("utf-8", "euc_jp"):
+                try:
+                    yield os.path.relpath(path, directory), strip_roff(data.decode(encoding))
+                    break
+                except UnicodeDecodeError:
+                    pass
+
+
+def count(directory):
+    table = class_table()
+    characters = collections.Counter()
+    pairs = collections.Counter()
+    narrow = narrow_map()
+    pages = 0
+    for number, (_, text) in enumerate(read_pages(directory)):
+        pages += 1
+        versions = [(text, 16)]  # whole weights are counted in sixteenths
+        if number % HALF_WIDTH_EVERY == 0:
+            versions.append((text.translate(narrow), int(16 * HALF_WIDTH_WEIGHT)))
+        for version, weight in versions:
+            page_characters = collections.Counter(version)
+            for ch, n in page_characters.items():
+                characters[ch] += n * weight
+            classes = bytes(class_of(table, ch) for ch in version)
+            page_pairs = collections.Counter(zip(b"\0" + classes, classes + b"\0"))
+            for pair, n in page_pairs.items():
+                pairs[pair] += n * weight
+    return pages, characters, pairs
+
+
+def write_counts(path, pages, characters, pairs):
+    with open(path, "w", encoding="ascii", newline="\n") as out:
+        out.write("# Counts (in sixteenths) for tools/make_guess_tables.py, made by its --count step from\n")
+        out.write("# manpages-ja and manpages-ja-dev 0.5.0.0.20221215+dfsg-1; %d pages.\n" % pages)
+        out.write("# 'pair A B n': class B follows class A; 'U+XXXX n': one character.\n")
+        for (a, b), n in sorted(pairs.items()):
+            out.write(f"pair {CLASSES[a]} {CLASSES[b]} {n}\n")
+        for ch, n in sorted(characters.items(), key=lambda item: ord(item[0])):
+            out.write(f"U+{ord(ch):04X} {n}\n")
+
+
+def read_counts(path):
+    characters = {}
+    pairs = collections.Counter()
+    with open(path, encoding="ascii") as stream:
+        for line in stream:
+            if line.startswith("#"):
+                continue
+            fields = line.split()
+            if fields[0] == "pair":
+                pairs[CLASS[fields[1]], CLASS[fields[2]]] = int(fields[3])
+            else:
+                characters[int(fields[0][2:], 16)] = int(fields[1])
+    return characters, pairs
+
+
+def cost(probability):
+    return min(MAX_COST, int(round(-math.log2(probability) * UNIT)))
+
+
+def make_model(characters, pairs):
+    table = class_table()
+    members = collections.Counter(table)
+    class_totals = collections.Counter()
+    singletons = collections.Counter()
+    seen = collections.Counter()
+    for code, n in characters.items():
+        if code > 0xFFFF:
+            continue
+        c = table[code]
+        class_totals[c] += n
+        if n >= MIN_COUNT * 16:
+            seen[c] += 1
+        else:
+            singletons[c] += n
+    unseen_cost = []
+    for c in range(len(CLASSES)):
+        total = class_totals[c] + 16
+        unseen_mass = (singletons[c] + 16) / total
+        unseen_members = max(1, members[c] - seen[c])
+        unseen_cost.append(cost(unseen_mass / unseen_members))
+    character_costs = []
+    for code, n in sorted(characters.items()):
+        if code <= 0xFFFF and n >= MIN_COUNT * 16:
+            c = table[code]
+            character_costs.append((code, cost(n / (class_totals[c] + 16))))
+    transitions = []
+    for a in range(len(CLASSES)):
+        row_total = sum(pairs[a, b] for b in range(len(CLASSES)))
+        transitions.append([cost((pairs[a, b] + 16) / (row_total + 16 * len(CLASSES))) for b in range(len(CLASSES))])
+    return table, unseen_cost, character_costs, transitions
+
+
+def render(table, unseen_cost, character_costs, transitions):
+    lines = ["// generated by tools/make_guess_tables.py from tools/data/guess_counts.txt, do not edit",
+             "// The guesser's character model: costs in 1/64 bit of a character given its class and of",
+             "// a class given the one before it.",
+             "#include <cstdint>", "", '#include "morvik/guess_tables.h"', "", "namespace morvik {", ""]
+    runs = []
+    for code in range(0x10000):
+        if not runs or runs[-1][1] != table[code]:
+            runs.append((code, table[code]))
+    lines.append(f"const class_run guess_class_runs[{len(runs)}] = {{")
+    for i in range(0, len(runs), 6):
+        lines.append("    " + " ".join(f"{{0x{code:04X}, {c}}}," for code, c in runs[i:i + 6]))
+    lines.append("};")
+    lines.append("")
+    lines.append(f"const std::uint16_t guess_unseen_cost[guess_class_count] = {{")
+    lines.append("    " + ", ".join(str(v) for v in unseen_cost) + ",")
+    lines.append("};")
+    lines.append("")
+    lines.append("const std::uint16_t guess_transition_cost[guess_class_count][guess_class_count] = {")
+    for a, row in enumerate(transitions):
+        lines.append("    {" + ", ".join(str(v) for v in row) + f"}},  // after {CLASSES[a]}")
+    lines.append("};")
+    lines.append("")
+    lines.append(f"const character_cost guess_character_costs[{len(character_costs)}] = {{")
+    for i in range(0, len(character_costs), 6):
+        lines.append("    " + " ".join(f"{{0x{code:04X}, {c}}}," for code, c in character_costs[i:i + 6]))
+    lines.append("};")
+    lines.append(f"const std::size_t guess_character_count = {len(character_costs)};")
+    lines.append(f"const std::size_t guess_class_run_count = {len(runs)};")
+    lines.append("")
+    lines.append("}  // namespace morvik")
+    return "\n".join(lines) + "\n"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--count", action="store_true", help="count the corpus into the counts file")
+    parser.add_argument("--corpus", default=DEFAULT_CORPUS)
+    parser.add_argument("--counts", default=DEFAULT_COUNTS)
+    parser.add_argument("--output", default=DEFAULT_OUTPUT)
+    arguments = parser.parse_args()
+    if arguments.count:
+        if not os.path.isdir(arguments.corpus):
+            sys.exit(f"missing {arguments.corpus}: apt-get install manpages-ja manpages-ja-dev")
+        write_counts(arguments.counts, *count(arguments.corpus))
+        return
+    characters, pairs = read_counts(arguments.counts)
+    source = render(*make_model(characters, pairs))
+    with open(arguments.output, "w", encoding="ascii", newline="\n") as out:
+        out.write(source)
+
+
+if __name__ == "__main__":
+    main()
