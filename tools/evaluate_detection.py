@@ -10,13 +10,19 @@ cannot carry are dropped. Pieces of the text are written with Python's codecs as
 katakana made half-width (not in ISO-2022-JP, which has none). Each piece holds at least
 one Japanese character (kana, ideograph or full-width form). Sampling is seeded: the same corpus gives the same set.
 
-Detectors: ours through a small driver (tests/tools/detect_driver.cpp, compiled here
-against a built libmorvik.a), and, where installed from Debian: uchardet (libuchardet),
-chardet (python3-chardet), charset-normalizer (python3-charset-normalizer) and ICU
-(python3-icu). Run with Debian's /usr/bin/python3 so their modules are found.
+Detectors: ours ("ours", the module's detect_encoding, and "guess", the command's
+guess_encoding) through a small driver (tests/tools/detect_driver.cpp, compiled here
+against a built libmorvik.a), and, where installed from Debian: nkf (`nkf --guess`),
+uchardet (libuchardet), chardet (python3-chardet), charset-normalizer
+(python3-charset-normalizer) and ICU (python3-icu). Run with Debian's /usr/bin/python3 so
+their modules are found.
+
+--corpus manpages draws the samples from the Japanese manual pages instead (manpages-ja):
+the corpus the weights and the guesser's model are counted in, for tuning, never for the
+figures we report.
 
 Usage: evaluate_detection.py --library build/native/morvik-library/libmorvik.a
-           [--per-cell 300] [--seed 1] [--dump DIR]
+           [--per-cell 300] [--seed 1] [--dump DIR] [--corpus docs|manpages] [--peers nkf,ICU]
 Prints the accuracy in percent per bucket and encoding for every detector.
 """
 import argparse
@@ -26,6 +32,7 @@ import html.parser
 import os
 import random
 import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -95,6 +102,19 @@ def encodable(line):
         except UnicodeEncodeError:
             return False
     return True
+
+
+def read_manual_pages():
+    sys.path.insert(0, HERE)
+    from make_guess_tables import DEFAULT_CORPUS, read_pages
+    if not os.path.isdir(DEFAULT_CORPUS):
+        sys.exit(f"missing {DEFAULT_CORPUS}: apt-get install manpages-ja manpages-ja-dev")
+    documents = []
+    for _, text in read_pages(DEFAULT_CORPUS):
+        text = "\n".join(line for line in text.split("\n") if encodable(line))
+        if any(ord(ch) > 0x7F for ch in text):
+            documents.append(text)
+    return documents
 
 
 def read_documents():
@@ -188,14 +208,30 @@ def make_samples(documents, per_cell, seed):
 # --- detectors -------------------------------------------------------------------------------
 
 def ours(samples, library):
+    """The module's detect_encoding and the guesser's answers."""
     ids = {code: label for label, _, code in ENCODINGS}
+    ids[-1] = "binary"
     driver_source = os.path.join(ROOT, "tests", "tools", "detect_driver.cpp")
+    answers = []
     with tempfile.TemporaryDirectory() as scratch:
         driver = os.path.join(scratch, "detect_driver")
         subprocess.run(["g++", "-std=c++17", "-O1", "-I", ROOT, driver_source, library, "-o", driver], check=True)
         records = b"".join(struct.pack("<I", len(data)) + data for _, _, data in samples)
-        output = subprocess.run([driver], input=records, stdout=subprocess.PIPE, check=True).stdout
-    return [ids.get(int(line), f"id {int(line)}") for line in output.split()]
+        for options in ([], ["--guess"]):
+            output = subprocess.run([driver] + options, input=records, stdout=subprocess.PIPE, check=True).stdout
+            answers.append([ids.get(int(line), f"id {int(line)}") for line in output.split()])
+    return answers
+
+
+def nkf_detector():
+    if not shutil.which("nkf"):
+        return None
+
+    def detect(data):
+        output = subprocess.run(["nkf", "--guess"], input=data, stdout=subprocess.PIPE, check=True).stdout
+        words = output.decode("ascii", "replace").split()
+        return words[0] if words else None
+    return detect
 
 
 def normalise(name):
@@ -266,9 +302,12 @@ def main():
     parser.add_argument("--per-cell", type=int, default=300)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--dump", help="write the samples into this directory")
+    parser.add_argument("--corpus", choices=["docs", "manpages"], default="docs")
+    parser.add_argument("--peers", default="nkf,uchardet,chardet,charset-normalizer,ICU",
+                        help="the other detectors to run, comma-separated (none: empty)")
     arguments = parser.parse_args()
 
-    documents = read_documents()
+    documents = read_documents() if arguments.corpus == "docs" else read_manual_pages()
     samples = make_samples(documents, arguments.per_cell, arguments.seed)
     if arguments.dump:
         os.makedirs(arguments.dump, exist_ok=True)
@@ -276,9 +315,11 @@ def main():
             with open(os.path.join(arguments.dump, f"{number:05d}_{label}_{bucket}.txt"), "wb") as stream:
                 stream.write(data)
 
-    results = {"ours": ours(samples, arguments.library)}
-    for name, make in [("uchardet", uchardet_detector), ("chardet", chardet_detector),
+    results = dict(zip(("ours", "guess"), ours(samples, arguments.library)))
+    for name, make in [("nkf", nkf_detector), ("uchardet", uchardet_detector), ("chardet", chardet_detector),
                        ("charset-normalizer", charset_normalizer_detector), ("ICU", icu_detector)]:
+        if name not in arguments.peers.split(","):
+            continue
         detect = make()
         if detect is None:
             print(f"# {name}: not installed", file=sys.stderr)
@@ -293,23 +334,26 @@ def main():
             if indexes:
                 cells.append((bucket, label, indexes))
     print(f"# {len(documents)} documents, {len(samples)} samples, {arguments.per_cell} per cell, seed {arguments.seed}")
-    print("| bucket | encoding | " + " | ".join(names) + " | ours - best other |")
-    print("|---|---|" + "---|" * len(names) + "---|")
+    peers = names[2:]  # the margins compare each of ours with the best of the others
+    print("| bucket | encoding | " + " | ".join(names) + " | ours - best other | guess - best other |")
+    print("|---|---|" + "---|" * len(names) + "---|---|")
     for bucket, label, indexes in cells:
-        rates = [100.0 * sum(results[n][i] == label for i in indexes) / len(indexes) for n in names]
-        margin = rates[0] - max(rates[1:]) if len(rates) > 1 else 0.0
-        print(f"| {bucket} | {label} | " + " | ".join(f"{r:.1f}" for r in rates) + f" | {margin:+.1f} |")
+        rates = {n: 100.0 * sum(results[n][i] == label for i in indexes) / len(indexes) for n in names}
+        best = max((rates[n] for n in peers), default=0.0)
+        print(f"| {bucket} | {label} | " + " | ".join(f"{rates[n]:.1f}" for n in names)
+              + f" | {rates['ours'] - best:+.1f} | {rates['guess'] - best:+.1f} |")
     everything = range(len(samples))
     totals = [100.0 * sum(results[n][i] == samples[i][1] for i in everything) / len(samples) for n in names]
-    print("| all | all | " + " | ".join(f"{r:.2f}" for r in totals) + " | |")
-    mistakes = [(samples[i][0], samples[i][1], results["ours"][i]) for i in everything
-                if results["ours"][i] != samples[i][1]]
-    print(f"# ours: {len(mistakes)} wrong; by (bucket, label, answer):")
-    counts = {}
-    for key in mistakes:
-        counts[key] = counts.get(key, 0) + 1
-    for key, count in sorted(counts.items(), key=lambda item: -item[1])[:20]:
-        print(f"#   {count:4d}  {key}")
+    print("| all | all | " + " | ".join(f"{r:.2f}" for r in totals) + " | | |")
+    for name in ("ours", "guess"):
+        mistakes = [(samples[i][0], samples[i][1], results[name][i]) for i in everything
+                    if results[name][i] != samples[i][1]]
+        print(f"# {name}: {len(mistakes)} wrong; by (bucket, label, answer):")
+        counts = {}
+        for key in mistakes:
+            counts[key] = counts.get(key, 0) + 1
+        for key, count in sorted(counts.items(), key=lambda item: -item[1])[:20]:
+            print(f"#   {count:4d}  {key}")
 
 
 if __name__ == "__main__":
