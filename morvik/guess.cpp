@@ -30,6 +30,11 @@ constexpr cost_type unmapped_cost = 32 * bit;
 // encodings, and most new text is UTF-8.
 constexpr cost_type valid_utf8_bonus = 6 * bit;
 
+// Japanese text costs about 8 bits a character, random units over 20; the start and the end
+// of a short text cost extra.
+constexpr cost_type max_wide_cost_per_unit = 16 * bit;
+constexpr cost_type wide_cost_slack = 32 * bit;
+
 constexpr unsigned line_break_class = 0;
 constexpr unsigned control_class = 5;
 constexpr unsigned ideograph_class = 8;
@@ -46,8 +51,10 @@ character_model build_model() {
     const std::size_t first = guess_class_runs[run].first;
     const std::size_t end = run + 1 < guess_class_run_count ? guess_class_runs[run + 1].first : 0x10000;
     for (std::size_t code = first; code < end; ++code) {
-      model.character_class[code] = guess_class_runs[run].character_class;
-      model.cost[code] = guess_unseen_cost[guess_class_runs[run].character_class];
+      const unsigned character_class = guess_class_runs[run].character_class;
+      model.character_class[code] = static_cast<std::uint8_t>(character_class);
+      const bool in_cp932 = unicode_to_sjis.lookup(static_cast<std::int32_t>(code)) != 0;
+      model.cost[code] = guess_unseen_cost[character_class][in_cp932 ? 0 : 1];
     }
   }
   for (std::size_t i = 0; i < guess_character_count; ++i)
@@ -74,7 +81,7 @@ class reading {
       cost = model_.cost[code];
     } else {
       character_class = code >= 0x20000 && code <= 0x3FFFF ? ideograph_class : other_class;
-      cost = guess_unseen_cost[character_class];
+      cost = guess_unseen_cost[character_class][1];
     }
     total_ += cost + guess_transition_cost[previous_][character_class];
     previous_ = character_class;
@@ -384,8 +391,10 @@ encoding_guess guess_wide(std::string_view text, const character_model& m) {
     reading r(m);
     read_wide(text, candidates[k].unit, candidates[k].big_endian, r);
     const std::size_t units = text.size() / candidates[k].unit;
-    // Text has no NUL character and hardly any controls.
-    const bool text_like = units > 0 && r.invalid_count() == 0 && r.control_count() * 64 <= units;
+    // Text has no NUL character, hardly any controls, and characters that Japanese text
+    // uses: 8-bit text with a stray NUL reads as Yi syllables and unseen ideographs.
+    const bool text_like = units > 0 && r.invalid_count() == 0 && r.control_count() * 64 <= units &&
+                           r.total() <= static_cast<cost_type>(units) * max_wide_cost_per_unit + wide_cost_slack;
     costs[k] = r.total();
     if (text_like && (valid == std::size(candidates) || costs[k] < costs[valid])) valid = k;
   }

@@ -7,7 +7,7 @@
 namespace morvik {
 
 // Class 0 is the line break, which also stands before the first character of a text.
-constexpr std::size_t guess_class_count = 16;
+constexpr std::size_t guess_class_count = 17;
 
 struct class_run {
   std::uint16_t first;  // the run lasts up to the next run's first code point
@@ -20,8 +20,9 @@ struct character_cost {
 
 extern const class_run guess_class_runs[];
 extern const std::size_t guess_class_run_count;
-// What a character costs that the counts saw too rarely, by class.
-extern const std::uint16_t guess_unseen_cost[guess_class_count];
+// What a character costs that the counts saw too rarely, by class: [0] for one that CP932
+// writes, [1] for any other.
+extern const std::uint16_t guess_unseen_cost[guess_class_count][2];
 // -log2 P(class | class before it).
 extern const std::uint16_t guess_transition_cost[guess_class_count][guess_class_count];
 // Sorted by code.

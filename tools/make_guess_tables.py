@@ -19,7 +19,9 @@ counted a second time with its katakana written narrow, at a sixteenth of the we
 model knows them as katakana that are rarer.
 
 A character seen fewer than MIN_COUNT times costs what an unseen member of its class costs:
-the class's singletons (plus one) spread evenly over its unseen members.
+the class's singletons (plus one) are its unseen members' share, JIS_SHARE of it spread
+evenly over the members that CP932 writes (Japanese text is made of them) and the rest over
+the others.
 
 Usage: make_guess_tables.py [--count [--corpus DIR]] [--counts FILE] [--output FILE]
 Both steps are deterministic: the same corpus gives the same bytes.
@@ -44,6 +46,7 @@ CLASSES = [
     "line_break", "space", "ascii_letter", "ascii_digit", "ascii_punctuation", "control",
     "hiragana", "katakana", "ideograph", "cjk_punctuation", "full_width_alphanumeric",
     "full_width_punctuation", "half_width_katakana", "symbol", "latin_letter", "other",
+    "half_width_punctuation",
 ]
 CLASS = {name: index for index, name in enumerate(CLASSES)}
 
@@ -61,16 +64,28 @@ RANGES = [
     (0x4E00, 0x9FFF, "ideograph"), (0xF900, 0xFAFF, "ideograph"),
     (0xFF01, 0xFF5E, "full_width_punctuation"), (0xFF10, 0xFF19, "full_width_alphanumeric"),
     (0xFF21, 0xFF3A, "full_width_alphanumeric"), (0xFF41, 0xFF5A, "full_width_alphanumeric"),
-    (0xFF61, 0xFF9F, "half_width_katakana"), (0xFF61, 0xFF65, "full_width_punctuation"),
+    (0xFF61, 0xFF9F, "half_width_katakana"), (0xFF61, 0xFF65, "half_width_punctuation"),
     (0xFFE0, 0xFFEE, "full_width_punctuation"),
 ]
 
 MIN_COUNT = 2
+# The pages hardly use symbols (their glyphs are escapes) and never half-width forms; any
+# class of text may follow any other at no worse odds than this.
+TRANSITION_CEILING = 12  # bits
+TEXT_CLASSES = set(CLASSES) - {"control", "other"}
 HALF_WIDTH_EVERY = 8       # every eighth page is counted narrow as well
 HALF_WIDTH_WEIGHT = 1 / 16
+JIS_SHARE = 0.95
 UNIT = 64                  # cost units per bit
 MAX_COST = 0xFFFF
 
+# Roff's glyph escapes that stand for a character of the text.
+GLYPHS = {"\\-": "-", "\\e": "\\", "\\ ": " ", "\\~": " ", "\\(aq": "'", "\\(dq": '"', "\\(bu": "\u2022",
+          "\\[bu]": "\u2022", "\\(co": "\u00A9", "\\(em": "\u2014", "\\(en": "\u2013", "\\(ha": "^",
+          "\\(ti": "~", "\\(rs": "\\", "\\(+-": "\u00B1", "\\(lq": "\u201C", "\\(rq": "\u201D",
+          "\\(oq": "\u2018", "\\(cq": "\u2019", "\\(hy": "-", "\\(mi": "\u2212", "\\(de": "\u00B0",
+          "\\(mu": "\u00D7", "\\(*W": "\u03A9", "\\(**": "*", "\\(ts": "s"}
+GLYPH = re.compile("|".join(re.escape(g) for g in sorted(GLYPHS, key=len, reverse=True)))
 COMMENT = re.compile(r'\\".*$|\\#.*$')
 ESCAPE = re.compile(r"\\(?:[fFsn*]\([^\s]{2}|[fFsn*]\[[^\]]*\]|[fF].|s[+-]?\d+|\*.|\(..|\[[^\]]*\]|[hvwlLoDbxXZNRuHSk]'[^']*'|.)")
 REQUEST = re.compile(r"^[.'][ \t]*\S*")
@@ -96,7 +111,9 @@ def strip_roff(text):
     for line in text.splitlines():
         line = COMMENT.sub("", line)
         line = REQUEST.sub("", line)
-        line = ESCAPE.sub("", line).strip()
+        pieces = GLYPH.split(line)
+        glyphs = [GLYPHS[g] for g in GLYPH.findall(line)] + [""]
+        line = "".join(ESCAPE.sub("", piece) + glyph for piece, glyph in zip(pieces, glyphs)).strip()
         if line:
             lines.append(line)
     return "\n".join(lines)
@@ -191,9 +208,25 @@ def cost(probability):
     return min(MAX_COST, int(round(-math.log2(probability) * UNIT)))
 
 
+def cp932_characters():
+    """What the library's Shift_JIS mapping reads: every CP932 code but the user-defined area."""
+    result = set()
+    for lead in list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD)):
+        for trail in list(range(0x40, 0x7F)) + list(range(0x80, 0xFD)):
+            if 0xF0 <= lead <= 0xF9:
+                continue
+            try:
+                result.add(ord(bytes([lead, trail]).decode("cp932")))
+            except UnicodeDecodeError:
+                pass
+    result.update(range(0xFF61, 0xFFA0))
+    return result
+
+
 def make_model(characters, pairs):
     table = class_table()
-    members = collections.Counter(table)
+    jis = cp932_characters()
+    members = collections.Counter((table[code], code in jis) for code in range(0x10000))
     class_totals = collections.Counter()
     singletons = collections.Counter()
     seen = collections.Counter()
@@ -203,15 +236,18 @@ def make_model(characters, pairs):
         c = table[code]
         class_totals[c] += n
         if n >= MIN_COUNT * 16:
-            seen[c] += 1
+            seen[c, code in jis] += 1
         else:
             singletons[c] += n
     unseen_cost = []
     for c in range(len(CLASSES)):
         total = class_totals[c] + 16
         unseen_mass = (singletons[c] + 16) / total
-        unseen_members = max(1, members[c] - seen[c])
-        unseen_cost.append(cost(unseen_mass / unseen_members))
+        unseen_jis = members[c, True] - seen[c, True]
+        unseen_other = members[c, False] - seen[c, False]
+        share = JIS_SHARE if unseen_jis and unseen_other else 1.0 if unseen_jis else 0.0
+        unseen_cost.append([cost(unseen_mass * share / max(1, unseen_jis)) if share else MAX_COST,
+                            cost(unseen_mass * (1 - share) / max(1, unseen_other)) if share < 1 else MAX_COST])
     character_costs = []
     for code, n in sorted(characters.items()):
         if code <= 0xFFFF and n >= MIN_COUNT * 16:
@@ -220,7 +256,11 @@ def make_model(characters, pairs):
     transitions = []
     for a in range(len(CLASSES)):
         row_total = sum(pairs[a, b] for b in range(len(CLASSES)))
-        transitions.append([cost((pairs[a, b] + 16) / (row_total + 16 * len(CLASSES))) for b in range(len(CLASSES))])
+        row = [cost((pairs[a, b] + 16) / (row_total + 16 * len(CLASSES))) for b in range(len(CLASSES))]
+        for b, name in enumerate(CLASSES):
+            if CLASSES[a] in TEXT_CLASSES and name in TEXT_CLASSES:
+                row[b] = min(row[b], TRANSITION_CEILING * UNIT)
+        transitions.append(row)
     return table, unseen_cost, character_costs, transitions
 
 
@@ -238,8 +278,9 @@ def render(table, unseen_cost, character_costs, transitions):
         lines.append("    " + " ".join(f"{{0x{code:04X}, {c}}}," for code, c in runs[i:i + 6]))
     lines.append("};")
     lines.append("")
-    lines.append(f"const std::uint16_t guess_unseen_cost[guess_class_count] = {{")
-    lines.append("    " + ", ".join(str(v) for v in unseen_cost) + ",")
+    lines.append(f"const std::uint16_t guess_unseen_cost[guess_class_count][2] = {{")
+    for a, pair in enumerate(unseen_cost):
+        lines.append(f"    {{{pair[0]}, {pair[1]}}},  // {CLASSES[a]}")
     lines.append("};")
     lines.append("")
     lines.append("const std::uint16_t guess_transition_cost[guess_class_count][guess_class_count] = {")
