@@ -1,5 +1,6 @@
 // detect_encoding reads only the first max_length bytes: the rest of the text is poisoned, so
 // AddressSanitizer reports any read of it, and the answer equals the answer for the prefix alone.
+// The guesser reads that prefix, an exact-size copy, and names a known encoding or binary.
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -7,6 +8,7 @@
 #include <string_view>
 
 #include "fuzz/targets.h"
+#include "morvik/guess.h"
 #include "morvik/morvik.h"
 
 #if defined(__has_feature)
@@ -95,6 +97,13 @@ int detect_target(const std::uint8_t* data, std::size_t size) {
   if (answer != prefix_answer)
     fail(case_name + " returned " + std::to_string(answer) + ", the examined prefix alone " +
          std::to_string(prefix_answer) + "\n  text " + hex(std::string(text)));
+
+  const morvik::encoding_guess guess = morvik::guess_encoding(prefix.view());
+  const bool named = guess.binary ? guess.encoding == morvik::unknown_encoding
+                                  : returnable(guess.encoding) && guess.encoding != morvik::unknown_encoding;
+  if (!named || guess.confidence < 0 || guess.confidence > 100)
+    fail("guess_encoding returned " + std::to_string(guess.encoding) + (guess.binary ? " (binary)" : "") +
+         " with confidence " + std::to_string(guess.confidence) + " for " + hex(std::string(prefix.view())));
   return 0;
 }
 

@@ -45,8 +45,7 @@ struct character_model {
   std::array<std::uint8_t, 0x10000> character_class{};
 };
 
-character_model build_model() {
-  character_model model;
+void fill_model(character_model& model) {
   for (std::size_t run = 0; run < guess_class_run_count; ++run) {
     const std::size_t first = guess_class_runs[run].first;
     const std::size_t end = run + 1 < guess_class_run_count ? guess_class_runs[run + 1].first : 0x10000;
@@ -59,13 +58,15 @@ character_model build_model() {
   }
   for (std::size_t i = 0; i < guess_character_count; ++i)
     model.cost[guess_character_costs[i].code] = guess_character_costs[i].cost;
-  return model;
 }
 
-// Built on first use; a function-local static is initialised once even under threads.
+// Filled on first use, in static storage rather than on a (host thread's) stack; the
+// initialisation of a function-local static runs once even under threads.
 const character_model& model() {
-  static const character_model instance = build_model();
-  return instance;
+  static character_model storage;
+  static const bool filled = (fill_model(storage), true);
+  static_cast<void>(filled);
+  return storage;
 }
 
 // One candidate's reading of the text and what it has cost so far.

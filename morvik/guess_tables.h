@@ -7,7 +7,7 @@
 namespace morvik {
 
 // Class 0 is the line break, which also stands before the first character of a text.
-constexpr std::size_t guess_class_count = 17;
+constexpr std::size_t guess_class_count = 18;
 
 struct class_run {
   std::uint16_t first;  // the run lasts up to the next run's first code point

@@ -46,7 +46,7 @@ CLASSES = [
     "line_break", "space", "ascii_letter", "ascii_digit", "ascii_punctuation", "control",
     "hiragana", "katakana", "ideograph", "cjk_punctuation", "full_width_alphanumeric",
     "full_width_punctuation", "half_width_katakana", "symbol", "latin_letter", "other",
-    "half_width_punctuation",
+    "half_width_punctuation", "greek_cyrillic",
 ]
 CLASS = {name: index for index, name in enumerate(CLASSES)}
 
@@ -57,7 +57,7 @@ RANGES = [
     (0x21, 0x7E, "ascii_punctuation"), (0x30, 0x39, "ascii_digit"),
     (0x41, 0x5A, "ascii_letter"), (0x61, 0x7A, "ascii_letter"), (0x7F, 0x9F, "control"),
     (0xA0, 0xBF, "symbol"), (0xC0, 0x24F, "latin_letter"), (0xD7, 0xD7, "symbol"), (0xF7, 0xF7, "symbol"),
-    (0x391, 0x3C9, "symbol"), (0x401, 0x451, "symbol"), (0x1E00, 0x1EFF, "latin_letter"),
+    (0x370, 0x52F, "greek_cyrillic"), (0x1E00, 0x1EFF, "latin_letter"),
     (0x2010, 0x2BFF, "symbol"),
     (0x3000, 0x303F, "cjk_punctuation"), (0x3041, 0x309F, "hiragana"), (0x30A0, 0x30FF, "katakana"),
     (0x31F0, 0x31FF, "katakana"), (0x3200, 0x33FF, "symbol"), (0x3400, 0x4DBF, "ideograph"),
@@ -84,7 +84,7 @@ GLYPHS = {"\\-": "-", "\\e": "\\", "\\ ": " ", "\\~": " ", "\\(aq": "'", "\\(dq"
           "\\[bu]": "\u2022", "\\(co": "\u00A9", "\\(em": "\u2014", "\\(en": "\u2013", "\\(ha": "^",
           "\\(ti": "~", "\\(rs": "\\", "\\(+-": "\u00B1", "\\(lq": "\u201C", "\\(rq": "\u201D",
           "\\(oq": "\u2018", "\\(cq": "\u2019", "\\(hy": "-", "\\(mi": "\u2212", "\\(de": "\u00B0",
-          "\\(mu": "\u00D7", "\\(*W": "\u03A9", "\\(**": "*", "\\(ts": "s"}
+          "\\(mu": "\u00D7", "\\(**": "*", "\\(ts": "s"}
 GLYPH = re.compile("|".join(re.escape(g) for g in sorted(GLYPHS, key=len, reverse=True)))
 COMMENT = re.compile(r'\\".*$|\\#.*$')
 ESCAPE = re.compile(r"\\(?:[fFsn*]\([^\s]{2}|[fFsn*]\[[^\]]*\]|[fF].|s[+-]?\d+|\*.|\(..|\[[^\]]*\]|[hvwlLoDbxXZNRuHSk]'[^']*'|.)")
