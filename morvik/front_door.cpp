@@ -412,6 +412,9 @@ engine_handle compose_fused(const fused_conversion& fused, const stage_list& lis
 
 }  // namespace
 
+const char* stage_name(const stage& s) { return s.name; }
+bool is_signature_stage(const stage& s) { return s.signature; }
+
 const pair_row* find_pair(encoding_id from, encoding_id to) {
   if (!is_converted(from) || !is_converted(to)) return nullptr;
   return &pair_table[(from - first_converted) * converted_count + (to - first_converted)];

@@ -26,6 +26,11 @@ using fused_kernel = const fused_conversion*;
 // What a stage is and runs: front_door.cpp.
 struct stage;
 
+// A stage's name, what it reads > what it writes ("S>U", "E>J"; "+8", "-U" for the signature
+// stages), and whether it is a signature stage, for tests that build the chains themselves.
+const char* stage_name(const stage& s);
+bool is_signature_stage(const stage& s);
+
 // Conversion stages and signature stages together, in the order they run.
 inline constexpr std::size_t max_chain_length = 5;
 

@@ -1,13 +1,15 @@
-// The fast paths against the plain steps, which define every engine's output. Two references:
-// an engine fed one byte per call never holds a block or a run, so it takes the plain steps
-// alone, for every pair of encodings through translate_text; and each engine is a template on
-// `FastPath`, whose plain form is fed the same random, malformed and real inputs, whole and in
-// pieces, as the fast one.
+// The fast paths against the plain steps, which define every engine's output. Each engine is a
+// template on `FastPath`: its plain form is fed the same random, malformed and real inputs,
+// whole and in pieces, as the fast one; and for every pair of encodings translate_text is held
+// to the pair's chain built here from the `FastPath = false` instantiations, whole and fed one
+// byte per call.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "morvik/ansi_sjis.h"
@@ -15,6 +17,7 @@
 #include "morvik/euc.h"
 #include "morvik/jis.h"
 #include "morvik/morvik.h"
+#include "morvik/pair_table.h"
 #include "morvik/scorer.h"
 #include "morvik/utf.h"
 #include "tests/morvik/codec_testing.h"
@@ -305,8 +308,89 @@ std::string random_text(std::mt19937& random) {
   return text;
 }
 
+// A stage as its plain engine, with the unit types it reads and writes.
+struct plain_stage {
+  engine_handle handle;
+  bool wide_input;
+  bool wide_output;
+};
+
+template <class Engine>
+plain_stage plain() {
+  return {engine_handle(new Engine), std::is_same_v<typename Engine::input_unit, char16_t>,
+          std::is_same_v<typename Engine::output_unit, char16_t>};
+}
+
+// The `FastPath = false` instantiation of every stage that has a fast path; the UTF-16 byte
+// stages have none.
+plain_stage plain_engine(std::string_view name) {
+  if (name == "A>U") return plain<basic_ansi_to_unicode_engine<false>>();
+  if (name == "U>A") return plain<basic_unicode_to_ansi_engine<false>>();
+  if (name == "S>U") return plain<basic_sjis_to_unicode_engine<false>>();
+  if (name == "U>S") return plain<basic_unicode_to_sjis_engine<false>>();
+  if (name == "E>U") return plain<basic_euc_to_unicode_engine<false>>();
+  if (name == "U>E") return plain<basic_unicode_to_euc_engine<false>>();
+  if (name == "8>U") return plain<basic_utf8_to_unicode_engine<false>>();
+  if (name == "U>8") return plain<basic_unicode_to_utf8_engine<false>>();
+  if (name == "B>U") return plain<utf16be_to_unicode_engine>();
+  if (name == "U>B") return plain<unicode_to_utf16be_engine>();
+  if (name == "L>U") return plain<utf16le_to_unicode_engine>();
+  if (name == "U>L") return plain<unicode_to_utf16le_engine>();
+  if (name == "S>J") return plain<basic_sjis_to_jis_engine<false>>();
+  if (name == "S>E") return plain<basic_sjis_to_euc_engine<false>>();
+  if (name == "J>E") return plain<basic_jis_to_euc_engine<false>>();
+  if (name == "E>J") return plain<basic_euc_to_jis_engine<false>>();
+  if (name == "J>I") return plain<basic_jis_to_iso2022jp_engine<false>>();
+  ADD_FAILURE() << "no plain engine for stage " << name;
+  return plain<pass_through_engine>();
+}
+
+template <class In, class Middle, class Out>
+plain_stage chained(const plain_stage& first, const plain_stage& second) {
+  return {engine_handle(new chain_engine<In, Middle, Out>(&first.handle.as<In, Middle>(),
+                                                          &second.handle.as<Middle, Out>())),
+          std::is_same_v<In, char16_t>, std::is_same_v<Out, char16_t>};
+}
+
+// Bytes to bytes, so a chain starts and ends narrow; only the middle units vary.
+plain_stage join(const plain_stage& first, const plain_stage& second) {
+  EXPECT_EQ(first.wide_output, second.wide_input);
+  const bool wide_middle = first.wide_output;
+  if (!first.wide_input && !second.wide_output) {
+    return wide_middle ? chained<char, char16_t, char>(first, second) : chained<char, char, char>(first, second);
+  }
+  if (!first.wide_input) {
+    return wide_middle ? chained<char, char16_t, char16_t>(first, second) : chained<char, char, char16_t>(first, second);
+  }
+  if (!second.wide_output) {
+    return wide_middle ? chained<char16_t, char16_t, char>(first, second) : chained<char16_t, char, char>(first, second);
+  }
+  return wide_middle ? chained<char16_t, char16_t, char16_t>(first, second)
+                     : chained<char16_t, char, char16_t>(first, second);
+}
+
+// The pair's conversion stages, as the pair table lists them, each as its plain engine;
+// translate_text passes the signature stages by.
+engine_handle plain_chain(encoding_id from, encoding_id to) {
+  const pair_row* row = find_pair(from, to);
+  plain_stage result = plain<pass_through_engine>();
+  bool first = true;
+  for (const stage* s : row->chain) {
+    if (s == nullptr || is_signature_stage(*s)) continue;
+    result = first ? plain_engine(stage_name(*s)) : join(result, plain_engine(stage_name(*s)));
+    first = false;
+  }
+  EXPECT_FALSE(result.wide_input || result.wide_output) << encoding_name(from) << " to " << encoding_name(to);
+  return result.handle;
+}
+
 std::string plain_steps(encoding_id from, encoding_id to, const std::string& text) {
-  engine_handle handle = create_engine<char, char>(from, to);
+  engine_handle handle = plain_chain(from, to);
+  return handle.as<char, char>().translate_all(text);
+}
+
+std::string plain_steps_byte_by_byte(encoding_id from, encoding_id to, const std::string& text) {
+  engine_handle handle = plain_chain(from, to);
   auto& engine = handle.as<char, char>();
   std::string result;
   for (char byte : text) {
@@ -324,8 +408,11 @@ TEST(fast_path, equals_the_plain_steps_for_every_pair) {
     const std::string text = random_text(random);
     for (encoding_id from : converted) {
       for (encoding_id to : converted) {
-        ASSERT_EQ(hex(translate_text(text, from, to)), hex(plain_steps(from, to, text)))
+        const std::string plain = plain_steps(from, to, text);
+        ASSERT_EQ(hex(translate_text(text, from, to)), hex(plain))
             << encoding_name(from) << " to " << encoding_name(to) << " of " << hex(text);
+        ASSERT_EQ(hex(plain_steps_byte_by_byte(from, to, text)), hex(plain))
+            << encoding_name(from) << " to " << encoding_name(to) << " fed byte by byte, of " << hex(text);
       }
     }
   }
