@@ -211,8 +211,8 @@ inline bool copy_plain_jis_block(const char*& text, const char* end, char*& out)
   return true;
 }
 
-// UTF-8 bytes packed as flat_tables.h packs them.
-inline void put_packed_utf8(std::uint32_t packed, char*& out) {
+// Output bytes packed as flat_tables.h packs UTF-8: first byte lowest, the count in bits 24-27.
+inline void put_packed(std::uint32_t packed, char*& out) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   std::memcpy(out, &packed, sizeof packed);  // the counts land past the character, overwritten next
 #else
@@ -238,6 +238,16 @@ inline bool has_bytes(const char* text, const char* end, std::ptrdiff_t count) {
 // `pair` if it is not 0, else `single`, without a branch: text alternates between the two.
 inline std::uint32_t either(std::uint32_t pair, std::uint32_t single) {
   return pair | (single & (0u - static_cast<std::uint32_t>(pair == 0)));
+}
+
+// A 7-bit byte packed as one byte for one, or 0 for any other byte.
+inline std::uint32_t seven_bit_byte(unsigned byte) {
+  return (byte | 0x11000000u) & (0u - static_cast<std::uint32_t>(byte < 0x80));
+}
+
+// A double-byte code (first byte highest) packed as two bytes for two, or 0 for 0.
+inline std::uint32_t packed_double_byte(std::uint32_t code) {
+  return ((code >> 8) | (code & 0xFF) << 8 | 0x22000000u) & (0u - static_cast<std::uint32_t>(code != 0));
 }
 
 // Half-width katakana: Shift_JIS byte A1-DF, EUC-JP 8E A1-DF, U+FF61-U+FF9F, JIS ESC ( I 21-5F.

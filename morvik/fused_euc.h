@@ -47,7 +47,7 @@ struct euc_to_utf8_kernel : euc_reading_kernel<euc_to_utf8_kernel> {
   static bool put_pair(std::size_t index, char*& out) {
     const std::uint32_t packed = flat::euc_pair_utf8[index];
     if (packed == 0) return false;
-    fused::put_packed_utf8(packed, out);
+    fused::put_packed(packed, out);
     return true;
   }
 };

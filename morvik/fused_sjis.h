@@ -19,13 +19,17 @@ inline bool is_plain_sjis_lead_byte(unsigned lead_byte) {
   return (lead_byte >= 0x81 && lead_byte <= 0x9F && lead_byte != 0x87) || (lead_byte >= 0xE0 && lead_byte <= 0xEC);
 }
 
+// 81-9F and E0-FC, by arithmetic rather than a load.
+inline bool is_sjis_lead_byte_by_range(unsigned byte) { return byte - 0x81 < 0x1F || byte - 0xE0 < 0x1D; }
+
 struct sjis_to_utf8_kernel : fused::stateless {
   using reference = reference_chain<sjis_to_unicode_engine, unicode_to_utf8_engine>;
   static constexpr std::size_t growth = 3;  // a half-width katakana byte becomes three
 
   // A pair and a single byte are looked up alike, both at once: the pair table has an empty
   // row for every byte that leads no pair, so the step does not branch on the kind of
-  // character, which in prose changes every two or three characters.
+  // character, which in prose changes every two or three characters. The step moves on by what
+  // the lead byte alone says, so that the next step need not wait for the table.
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state&) {
     if (fused::copy_ascii_block<Checked>(text, end, out)) return true;
@@ -34,8 +38,8 @@ struct sjis_to_utf8_kernel : fused::stateless {
     const std::uint32_t packed =
         fused::either(flat::sjis_pair_utf8[flat::sjis_lead_offset[b] + next], flat::sjis_single_utf8[b]);
     if (packed == 0) return false;
-    fused::put_packed_utf8(packed, out);
-    text += flat::packed_source_length(packed);
+    fused::put_packed(packed, out);
+    text += 1 + static_cast<unsigned>(is_sjis_lead_byte_by_range(b));
     return true;
   }
 };
