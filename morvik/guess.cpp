@@ -5,11 +5,11 @@
 // model decides the short ones, where one kanji in EUC-JP can be a valid but odd UTF-8 letter.
 #include "morvik/guess.h"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 
 #include "morvik/code_table.h"
@@ -396,7 +396,8 @@ encoding_guess guess_wide(std::string_view text, const character_model& m) {
     // uses: 8-bit text with a stray NUL reads as Yi syllables and unseen ideographs.
     const bool text_like = units > 0 && r.invalid_count() == 0 && r.control_count() * 64 <= units &&
                            r.total() <= static_cast<cost_type>(units) * max_wide_cost_per_unit + wide_cost_slack;
-    costs[k] = r.total();
+    // A reading that is no text takes no share of the confidence.
+    costs[k] = text_like ? r.total() : std::numeric_limits<cost_type>::max() / 2;
     if (text_like && (valid == std::size(candidates) || costs[k] < costs[valid])) valid = k;
   }
   if (valid == std::size(candidates)) return binary_guess();
