@@ -1,16 +1,20 @@
 // The three encoding scorers, byte by byte, and the weight list they read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "morvik/code_table.h"
 #include "morvik/morvik.h"
@@ -164,6 +168,89 @@ TEST(scorer, every_listed_character_scores_its_weight) {
     EXPECT_TRUE(u.score == weight && u.error_count == 0 && u.mode == 0)
         << "U+" << std::hex << unsigned(unit) << std::dec << " utf8 " << hex(utf8) << " score " << u.score
         << " want " << weight;
+  }
+}
+
+// What any weight list must keep, whatever it chooses: the 30 heaviest characters with their
+// keys and weights, the class sizes and maxima, and the lightest six.
+struct ranked_row {
+  char16_t unit;
+  std::int32_t sjis, euc, weight;
+};
+const ranked_row heaviest[] = {
+    {0x3000, 0x8140, 0xA1A1, 395578}, {0x306E, 0x82CC, 0xA4CE, 150324}, {0x30FC, 0x815B, 0xA1BC, 122124},
+    {0x3044, 0x82A2, 0xA4A4, 109859}, {0x3057, 0x82B5, 0xA4B7, 102815}, {0x3002, 0x8142, 0xA1A3, 91442},
+    {0x3067, 0x82C5, 0xA4C7, 90858},  {0x3001, 0x8141, 0xA1A2, 84908},  {0x3059, 0x82B7, 0xA4B9, 84100},
+    {0x306B, 0x82C9, 0xA4CB, 83196},  {0x3066, 0x82C4, 0xA4C6, 82905},  {0x306A, 0x82C8, 0xA4CA, 77586},
+    {0x308B, 0x82E9, 0xA4EB, 75826},  {0x3068, 0x82C6, 0xA4C8, 70988},  {0x30F3, 0x8393, 0xA5F3, 66550},
+    {0x307E, 0x82DC, 0xA4DE, 65673},  {0x305F, 0x82BD, 0xA4BF, 65549},  {0x306F, 0x82CD, 0xA4CF, 63876},
+    {0xFF1A, 0x8146, 0xA1A7, 62256},  {0x3092, 0x82F0, 0xA4F2, 62032},  {0x3093, 0x82F1, 0xA4F3, 60414},
+    {0x304B, 0x82A9, 0xA4AB, 59498},  {0x30B9, 0x8358, 0xA5B9, 57474},  {0x304C, 0x82AA, 0xA4AC, 57420},
+    {0x3063, 0x82C1, 0xA4C3, 51786},  {0x30C8, 0x8367, 0xA5C8, 45819},  {0x3046, 0x82A4, 0xA4A6, 44623},
+    {0x3089, 0x82E7, 0xA4E9, 43556},  {0x30EB, 0x838B, 0xA5EB, 43417},  {0x3055, 0x82B3, 0xA4B5, 41715},
+};
+
+struct weight_class {
+  const char* name;
+  char16_t first, last;  // U+FF95 is no member of the half-width class
+  std::size_t size;
+  std::int32_t largest;
+};
+const weight_class classes[] = {
+    {"CJK symbols and punctuation", 0x3000, 0x303F, 19, 395578},
+    {"hiragana", 0x3040, 0x309F, 84, 150324},
+    {"katakana", 0x30A0, 0x30FF, 84, 122124},
+    {"full-width ASCII", 0xFF01, 0xFF5E, 84, 62256},
+    {"symbols", 0x0391, 0x266A, 81, 36184},
+    {"full-width signs", 0xFFE2, 0xFFE5, 3, 35692},
+    {"CJK ideographs", 0x4E00, 0x9FFF, 1274, 35408},
+    {"half-width katakana", 0xFF61, 0xFF9F, 62, 8524},
+};
+
+TEST(scorer, weight_list_keeps_the_fixed_ranks) {
+  const auto list = weight_list();
+  ASSERT_EQ(list.size(), 1691u) << "tools/data/character_weights.txt not found or incomplete";
+  std::vector<std::pair<std::int32_t, char16_t>> ranked;
+  for (const auto& [unit, weight] : list) ranked.emplace_back(-weight, unit);
+  std::sort(ranked.begin(), ranked.end());
+  for (std::size_t rank = 0; rank < std::size(heaviest); ++rank) {
+    const ranked_row& row = heaviest[rank];
+    EXPECT_EQ(ranked[rank].second, row.unit) << "rank " << rank + 1;
+    EXPECT_EQ(-ranked[rank].first, row.weight) << "rank " << rank + 1;
+    EXPECT_EQ(std::int32_t(morvik::sjis_frequency.lookup(row.sjis)), row.weight) << "sjis " << std::hex << row.sjis;
+    EXPECT_EQ(std::int32_t(morvik::euc_frequency.lookup(row.euc)), row.weight) << "euc " << std::hex << row.euc;
+    EXPECT_EQ(std::int32_t(morvik::unicode_frequency.lookup(row.unit)), row.weight) << "U+" << std::hex << unsigned(row.unit);
+  }
+  EXPECT_LT(-ranked[std::size(heaviest)].first, 41715) << "rank 31 ties or passes rank 30";
+
+  for (const weight_class& c : classes) {
+    std::size_t size = 0;
+    std::int32_t largest = 0;
+    for (const auto& [unit, weight] : list) {
+      if (unit < c.first || unit > c.last) continue;
+      ++size;
+      largest = std::max(largest, weight);
+    }
+    EXPECT_EQ(size, c.size) << c.name;
+    EXPECT_EQ(largest, c.largest) << c.name;
+  }
+  std::size_t classified = 0;
+  for (const auto& entry : list) {
+    const char16_t unit = entry.first;
+    for (const weight_class& c : classes) classified += unit >= c.first && unit <= c.last;
+  }
+  EXPECT_EQ(classified, list.size()) << "a listed character belongs to no class";
+  EXPECT_EQ(list.count(0xFF95), 0u);
+
+  const std::map<char16_t, std::int32_t> lightest = {{0x718A, 100}, {0x4F73, 101}, {0x52AA, 101},
+                                                     {0x6841, 101}, {0x8846, 101}, {0x8CB8, 101}};
+  for (const auto& [unit, weight] : list) {
+    const auto fixed = lightest.find(unit);
+    if (fixed != lightest.end()) {
+      EXPECT_EQ(weight, fixed->second) << "U+" << std::hex << unsigned(unit);
+    } else {
+      EXPECT_GT(weight, 101) << "U+" << std::hex << unsigned(unit) << " is as light as the lightest";
+    }
   }
 }
 
