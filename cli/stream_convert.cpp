@@ -139,6 +139,7 @@ class look_alike_filter {
     if (!is_unicode_form(source)) return;
     for (const morvik::look_alike_pair& pair : morvik::look_alikes_for(to)) {
       patterns_.push_back({encode(pair.lacking), encode(pair.written)});
+      first_bytes_[static_cast<unsigned char>(patterns_.back().first[0])] = true;
     }
   }
 
@@ -153,15 +154,19 @@ class look_alike_filter {
     const std::size_t unit = source_ == morvik::utf8 ? 1 : 2;
     std::size_t copied = 0;
     std::size_t i = 0;
-    while (i < data_.size()) {
-      if (unit == 1 && static_cast<unsigned char>(data_[i]) < 0xC2) {
-        ++i;
+    // In UTF-16 an odd last byte waits for its pair, so that units stay aligned.
+    std::size_t limit = data_.size();
+    if (unit == 2 && !at_end) limit -= limit % 2;
+    while (i < limit) {
+      if (!first_bytes_[static_cast<unsigned char>(data_[i])]) {
+        i += unit;
         continue;
       }
       const std::string_view here = std::string_view(data_).substr(i);
       bool replaced = false;
       bool cut = false;
       for (const auto& [lacking, written] : patterns_) {
+        if (lacking[0] != here[0] || (here.size() > 1 && lacking[1] != here[1])) continue;
         if (here.substr(0, lacking.size()) == lacking) {
           out_.append(data_, copied, i - copied);
           out_.append(written);
@@ -179,6 +184,7 @@ class look_alike_filter {
       }
       i += std::min(unit, here.size());
     }
+    if (held_.empty() && limit < data_.size()) held_.assign(data_, limit);
     const std::size_t end = data_.size() - held_.size();
     if (copied == 0) return std::string_view(data_).substr(0, end);
     out_.append(data_, copied, end - copied);
@@ -193,6 +199,7 @@ class look_alike_filter {
 
   morvik::encoding_id source_;
   std::vector<std::pair<std::string, std::string>> patterns_;
+  bool first_bytes_[256] = {};  // the bytes a pattern starts with
   std::string held_;
   std::string data_;
   std::string out_;
