@@ -257,6 +257,22 @@ TEST_F(StreamConvert, StrictStopsAtTheSameByteAtEveryCut) {
   }
 }
 
+// Look-alikes replace whole characters of the source, however the blocks cut them.
+TEST_F(StreamConvert, LookAlikesAtEveryCut) {
+  const std::string utf8 = "a\xE3\x80\x9C\xE3\x81\x82\xE2\x88\x92\xC2\xA2" "b\xE2\x80\x94";
+  const std::string sjis = "a\x81\x60\x82\xA0\x81\x7C\x81\x91" "b\x81\x5C";
+  for (morvik::encoding_id from : {morvik::utf8, morvik::unicode, morvik::utf16be}) {
+    conversion how;
+    how.from = from;
+    how.to = morvik::sjis;
+    how.transliterate = true;
+    expect_every_cut(morvik::translate_text(utf8, morvik::utf8, from), sjis, how,
+                     std::string("look-alikes from ") + (from == morvik::utf8      ? "UTF-8"
+                                                         : from == morvik::unicode ? "UTF-16LE"
+                                                                                   : "UTF-16BE"));
+  }
+}
+
 // Line ends in UTF-16 are units: a CR LF pair and a unit itself may both be cut.
 TEST_F(StreamConvert, LineEndsInUtf16AtEveryCut) {
   const std::string utf8 = "a\r\n\xE6\x97\xA5\r\rb\n";
