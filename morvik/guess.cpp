@@ -370,9 +370,10 @@ int confidence_of(const cost_type* costs, std::size_t count, std::size_t best) {
 }
 
 bool is_binary_control(unsigned byte) {
-  // Tab, line breaks, form feed, SO, SI and ESC are at home in text.
-  return byte < 0x20 ? !(byte == 0x09 || byte == 0x0A || byte == 0x0C || byte == 0x0D || byte == 0x0E ||
-                         byte == 0x0F || byte == 0x1B)
+  // Tab, line breaks, form feed, SO, SI and ESC are at home in text, and so are the
+  // backspaces of overstruck manual pages and the Ctrl-Z that ends old DOS files.
+  return byte < 0x20 ? !(byte == 0x08 || byte == 0x09 || byte == 0x0A || byte == 0x0C || byte == 0x0D ||
+                         byte == 0x0E || byte == 0x0F || byte == 0x1A || byte == 0x1B)
                      : byte == 0x7F;
 }
 

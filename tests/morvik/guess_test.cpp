@@ -179,8 +179,12 @@ TEST(guess, data_that_is_no_text) {
       {"UTF-16 LE that holds a NUL character", bytes("61 00 00 00 62 00 63 00 64 00 65 00"), binary},
   };
   for (const auto& c : cases) check(c);
-  // A stray control does not make a text binary.
+  // A stray control does not make a text binary, nor do the backspaces of overstruck manual
+  // pages or the Ctrl-Z at the end of a DOS file.
   check({"a bell in a long text", repeated("text ", 40) + "\x07", morvik::ansi});
+  check({"overstruck NAME", "N\bNA\bAM\bME\bE\n", morvik::ansi});
+  check({"overstruck Shift_JIS", bytes("82 A0 08 82 A0 82 A2 08 82 A2 0A"), morvik::sjis});
+  check({"Shift_JIS ending in Ctrl-Z", bytes("93 FA 96 7B 0D 0A 1A"), morvik::sjis});
 }
 
 TEST(guess, any_bytes_give_an_answer) {
