@@ -217,7 +217,23 @@ strict_scan strict_checker::scan(std::string_view bytes, bool at_end) {
   int state = jis_state_;
   int accepted_state = jis_state_;
   bool shift_pending = false;  // a shift after `accepted` whose character has not come yet
+  const bool ascii_compatible = from_ != utf16be && from_ != unicode;
   while (position < bytes.size()) {
+    // Plain ASCII reads as itself in every other source and every target writes it.
+    if (ascii_compatible && state == jis_A) {
+      const std::size_t start = position;
+      while (position < bytes.size()) {
+        const unsigned b = byte_at(bytes, position);
+        if (b >= 0x80 || b == 0x1B || b == 0x0E || b == 0x0F) break;
+        ++position;
+      }
+      if (position != start) {
+        result.accepted = position;
+        accepted_state = state;
+        shift_pending = false;
+        continue;
+      }
+    }
     const std::string_view here = bytes.substr(position);
     read_step step;
     switch (from_) {
