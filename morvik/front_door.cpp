@@ -2,6 +2,7 @@
 // composing them into one engine for streaming callers.
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -257,7 +258,7 @@ constexpr bool table_is_well_formed() {
       if (previous != nullptr && previous->wide_output != s->wide_input) return false;
       previous = s;
     }
-    if (previous != nullptr && (previous->wide_output || (row.chain[0]->wide_input))) return false;
+    if (previous != nullptr && (previous->wide_output || row.chain[0]->wide_input)) return false;
   }
   return true;
 }

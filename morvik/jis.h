@@ -430,7 +430,7 @@ class basic_jis_to_euc_engine final
         if (n - pos >= ascii_block_size && out.has_block_room()) {
           const std::uint64_t word = load_block(text + pos);
           if (is_shift_free_block(word)) {
-            out.put_word(word | 0x8080808080808080u);  // EUC-JP is every byte with its high bit
+            out.put_word(word | block_high_bits);  // EUC-JP is every byte with its high bit
             pos += ascii_block_size;
             continue;
           }
