@@ -455,7 +455,7 @@ class problem:
             self.ties.append(tie_answer(text[:8192]))
             window = scoring_window(text)
             if window is None:
-                self.fixed_answers.append(True)  # pieces of Japanese text never stop early
+                self.fixed_answers.append(True)  # decided before scoring: no weight changes it
                 self.base.append([0, 0, 0])
                 continue
             self.fixed_answers.append(None)
