@@ -1,9 +1,10 @@
-// morvik beside glibc iconv and uchardet, in one run on the same bytes, and whole SAORI requests
+// morvik beside glibc iconv, ICU and uchardet, in one run on the same bytes, and whole SAORI requests
 // through the module's exported `request`. scripts/bench turns the JSON into one table.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <iconv.h>
 #include <uchardet/uchardet.h>
+#include <unicode/ucnv.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +49,8 @@ const conversion conversions[] = {
     {"Shift_JIS->JIS", morvik::sjis, morvik::jis, form::sjis, form::jis},
     {"UTF-8->EUC-JP", morvik::utf8, morvik::euc, form::utf8, form::euc},
     {"JIS->UTF-8", morvik::jis, morvik::utf8, form::jis, form::utf8},
+    {"EUC-JP->UTF-8", morvik::euc, morvik::utf8, form::euc, form::utf8},
+    {"UTF-8->JIS", morvik::utf8, morvik::jis, form::utf8, form::jis},
 };
 
 std::string environment(const char* name, const std::string& fallback) {
@@ -128,6 +132,57 @@ std::string compare_with_iconv(const conversion& c, const std::vector<std::strin
   return "same bytes as iconv";
 }
 
+// --- ICU ---------------------------------------------------------------------------------------
+
+// ICU's names for the same tables iconv uses: CP932 is windows-31j.
+const char* icu_name(form f) {
+  switch (f) {
+    case form::sjis: return "windows-31j";
+    case form::euc: return "EUC-JP";
+    case form::jis: return "ISO-2022-JP";
+    default: return "UTF-8";
+  }
+}
+
+// ucnv_convertEx between two converters, through ICU's own UTF-16 pivot buffer.
+class icu_converter {
+ public:
+  icu_converter(const char* from, const char* to) {
+    UErrorCode status = U_ZERO_ERROR;
+    source_ = ucnv_open(from, &status);
+    target_ = ucnv_open(to, &status);
+    if (U_FAILURE(status)) throw std::runtime_error(std::string("ucnv_open: ") + u_errorName(status));
+  }
+  ~icu_converter() {
+    ucnv_close(source_);
+    ucnv_close(target_);
+  }
+  icu_converter(const icu_converter&) = delete;
+  icu_converter& operator=(const icu_converter&) = delete;
+
+  std::size_t convert(const std::string& text, std::vector<char>& buffer) {
+    if (buffer.size() < 4 * text.size() + 16) buffer.resize(4 * text.size() + 16);
+    ucnv_resetToUnicode(source_);
+    ucnv_resetFromUnicode(target_);
+    char* target = buffer.data();
+    const char* source = text.data();
+    UChar pivot[1024];
+    UChar* pivot_source = pivot;
+    UChar* pivot_target = pivot;
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_convertEx(target_, source_, &target, buffer.data() + buffer.size(), &source, text.data() + text.size(),
+                   pivot, &pivot_source, &pivot_target, pivot + 1024, true, true, &status);
+    if (U_FAILURE(status)) failed = true;
+    return static_cast<std::size_t>(target - buffer.data());
+  }
+
+  bool failed = false;
+
+ private:
+  UConverter* source_ = nullptr;
+  UConverter* target_ = nullptr;
+};
+
 std::size_t total_size(const std::vector<std::string>& texts) {
   std::size_t size = 0;
   for (const std::string& text : texts) size += text.size();
@@ -181,6 +236,27 @@ void run_iconv(benchmark::State& state, const conversion& c, const std::vector<s
   }
   if (converter.failed) state.SkipWithError("iconv stopped before the end of the text");
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * total_size(*texts)));
+}
+
+void run_icu(benchmark::State& state, const conversion& c, const std::vector<std::string>* texts) {
+  icu_converter converter(icu_name(c.source), icu_name(c.target));
+  std::vector<char> buffer;
+  bool same = true;
+  for (const std::string& text : *texts) {
+    morvik::narrow_string ours = morvik::translate_text(text, c.from, c.to);
+    const std::size_t length = converter.convert(text, buffer);
+    same = same && std::string_view(buffer.data(), length) == ours;
+  }
+  for (auto _ : state) {
+    for (const std::string& text : *texts) {
+      std::size_t length = converter.convert(text, buffer);
+      benchmark::DoNotOptimize(length);
+      benchmark::DoNotOptimize(buffer.data());
+    }
+  }
+  if (converter.failed) state.SkipWithError("ICU failed on the text");
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * total_size(*texts)));
+  state.SetLabel(same ? "same bytes as morvik" : "other bytes than morvik");
 }
 
 // --- detection -----------------------------------------------------------------------------
@@ -367,6 +443,7 @@ int main(int argc, char** argv) {
           ->Unit(benchmark::kMillisecond);
       benchmark::RegisterBenchmark((prefix + "engine").c_str(), run_engine, c, texts)->Unit(benchmark::kMillisecond);
       benchmark::RegisterBenchmark((prefix + "iconv").c_str(), run_iconv, c, texts)->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark((prefix + "icu").c_str(), run_icu, c, texts)->Unit(benchmark::kMillisecond);
     }
   }
 

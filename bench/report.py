@@ -67,20 +67,23 @@ def main():
             requests.append(tuple(parts[1:]))
 
     print("Throughput in MB/s (10^6 bytes of input per CPU second), median of the repetitions; "
-          "ratio = morvik / iconv.")
+          "ratio = morvik's translate_text / the other.")
     print()
-    print("| Conversion | Input | translate_text | engine (64 KiB feeds) | iconv | ratio translate_text | "
-          "ratio engine | output |")
-    print("|---|---|---:|---:|---:|---:|---:|---|")
+    print("| Conversion | Input | translate_text | engine (64 KiB feeds) | iconv | ICU | ratio to iconv | "
+          "ratio to ICU | output |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|---|")
     for conversion, kind in conversions:
         prefix = f"convert/{conversion}/{kind}/"
         text = runs.get(prefix + "translate_text")
         engine = runs.get(prefix + "engine")
         theirs = runs.get(prefix + "iconv")
+        icu = runs.get(prefix + "icu")
         label = text.get("label", "") if text else ""
+        if icu and icu.get("label"):
+            label += "; ICU: " + icu["label"]
         print(f"| {conversion.replace('->', ' → ')} | {kind} | {number(mbps(text))} | {number(mbps(engine))} | "
-              f"{number(mbps(theirs))} | {ratio(mbps(text), mbps(theirs))} | {ratio(mbps(engine), mbps(theirs))} | "
-              f"{label} |")
+              f"{number(mbps(theirs))} | {number(mbps(icu))} | {ratio(mbps(text), mbps(theirs))} | "
+              f"{ratio(mbps(text), mbps(icu))} | {label} |")
     print()
     print("detect_encoding on the first 8192 bytes against uchardet on the same bytes, µs per call.")
     print()
