@@ -39,7 +39,8 @@ import struct
 import subprocess
 import sys
 import tempfile
-import unicodedata
+
+from japanese_text import half_width_map, is_japanese
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
@@ -162,29 +163,6 @@ def read_documents():
             if any(ord(ch) > 0x7F for ch in text):
                 documents.append(text)
     return documents
-
-
-def half_width_map():
-    mapping = {}
-    for code in list(range(0xFF61, 0xFFA0)):
-        mapping[unicodedata.normalize("NFKC", chr(code))] = chr(code)
-    result = {}
-    for code in range(0x30A0, 0x3100):
-        ch = chr(code)
-        if ch in mapping:
-            result[ch] = mapping[ch]
-            continue
-        parts = unicodedata.normalize("NFD", ch)
-        if len(parts) == 2 and parts[0] in mapping and parts[1] in mapping:
-            result[ch] = mapping[parts[0]] + mapping[parts[1]]
-    for ch in "。「」、・":
-        result[ch] = mapping[ch]
-    return result
-
-
-def is_japanese(ch):
-    code = ord(ch)
-    return 0x3000 <= code <= 0x30FF or 0x4E00 <= code <= 0x9FFF or 0xFF01 <= code <= 0xFF9F
 
 
 def draw(documents, random_source, codec, low, high, transform=None):

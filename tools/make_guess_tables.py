@@ -33,7 +33,8 @@ import math
 import os
 import re
 import sys
-import unicodedata
+
+from japanese_text import half_width_map
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DEFAULT_COUNTS = os.path.join(ROOT, "tools", "data", "guess_counts.txt")
@@ -120,21 +121,7 @@ def strip_roff(text):
 
 
 def narrow_map():
-    narrow = {}
-    for code in range(0xFF61, 0xFFA0):
-        narrow[unicodedata.normalize("NFKC", chr(code))] = chr(code)
-    result = {}
-    for code in range(0x30A0, 0x3100):
-        ch = chr(code)
-        if ch in narrow:
-            result[ch] = narrow[ch]
-            continue
-        parts = unicodedata.normalize("NFD", ch)
-        if len(parts) == 2 and parts[0] in narrow and parts[1] in narrow:
-            result[ch] = narrow[parts[0]] + narrow[parts[1]]
-    for ch in "。「」、・":
-        result[ch] = narrow[ch]
-    return str.maketrans(result)
+    return str.maketrans(half_width_map())
 
 
 def read_pages(directory):

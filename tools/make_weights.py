@@ -63,6 +63,8 @@ import sys
 import time
 import unicodedata
 
+from japanese_text import HALF_WIDTH_PUNCTUATION, half_width_map, is_japanese
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import generate_tables  # noqa: E402  the library's own mappings
@@ -258,29 +260,6 @@ def documents_of(pages):
     return documents
 
 
-def half_width_map():
-    mapping = {}
-    for code in range(0xFF61, 0xFFA0):
-        mapping[unicodedata.normalize("NFKC", chr(code))] = chr(code)
-    result = {}
-    for code in range(0x30A0, 0x3100):
-        ch = chr(code)
-        if ch in mapping:
-            result[ch] = mapping[ch]
-            continue
-        parts = unicodedata.normalize("NFD", ch)
-        if len(parts) == 2 and parts[0] in mapping and parts[1] in mapping:
-            result[ch] = mapping[parts[0]] + mapping[parts[1]]
-    for ch in "。「」、・":
-        result[ch] = mapping[ch]
-    return result
-
-
-def is_japanese(ch):
-    code = ord(ch)
-    return 0x3000 <= code <= 0x30FF or 0x4E00 <= code <= 0x9FFF or 0xFF01 <= code <= 0xFF9F
-
-
 def draw(documents, random_source, codec, low, high):
     """A piece whose encoded length lies in [low, high] and that holds a Japanese character:
     from a random offset, the longest run of characters that fits a random length."""
@@ -307,7 +286,7 @@ def make_pieces(documents, seed):
         for label, (_, codec) in enumerate(ENCODINGS):
             pieces += [(bucket, label, draw(documents, random_source, codec, low, high)) for _ in range(count)]
     narrow = str.maketrans(half_width_map())
-    kana = set(half_width_map()) - set("。「」、・")
+    kana = set(half_width_map()) - set(HALF_WIDTH_PUNCTUATION)
     half_width_documents = [d.translate(narrow) for d in documents if any(ch in kana for ch in d)]
     bucket, low, high, count = HALF_WIDTH_BUCKET
     for label, (_, codec) in enumerate(ENCODINGS):
