@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -72,5 +74,41 @@ inline const char* encoding_name(morvik::encoding_id id) {
                                       "iso2022jp", "utf8",   "utf16be", "unicode", "utf32be", "utf32le"};
   return id >= 0 && id <= 11 ? names[id] : "?";
 }
+
+// Pieces that meet the fast paths' and the fused kernels' edges: 7-bit runs of every length,
+// escapes and shifts whole and cut, signatures, rare and unmapped codes, random bytes, and
+// stretches of real text.
+inline std::string random_text(std::mt19937& random, const std::string& real) {
+  static const char* const specials[] = {"\x1B(B", "\x1B$B", "\x1B(I", "\x1B$(D", "\x0E", "\x0F", "\x1B",
+                                         "\x1B$", "\x1B$(", "\x1B(", "\x1B(J", "\xEF\xBB\xBF", "\n", "\r\n",
+                                         "\x8F\xA2\xB7", "\xF0\x40", "\x87\x90", "\xEE\xF9", "\xFA\x40", "\xA9\xA1"};
+  const std::size_t length = std::uniform_int_distribution<std::size_t>(0, 2600)(random);
+  std::string text;
+  while (text.size() < length) {
+    switch (std::uniform_int_distribution<int>(0, 5)(random)) {
+      case 0:
+      case 1: {
+        const std::size_t run = std::uniform_int_distribution<std::size_t>(1, 40)(random);
+        for (std::size_t i = 0; i < run; ++i) text += static_cast<char>(std::uniform_int_distribution<int>(0x20, 0x7E)(random));
+        break;
+      }
+      case 2:
+        text += specials[std::uniform_int_distribution<std::size_t>(0, std::size(specials) - 1)(random)];
+        break;
+      case 3: {
+        const std::size_t run = std::uniform_int_distribution<std::size_t>(1, 6)(random);
+        for (std::size_t i = 0; i < run; ++i) text += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
+        break;
+      }
+      default: {
+        const std::size_t at = std::uniform_int_distribution<std::size_t>(0, real.size() - 1)(random);
+        text += real.substr(at, std::uniform_int_distribution<std::size_t>(1, 300)(random));
+        break;
+      }
+    }
+  }
+  return text;
+}
+
 
 }  // namespace codec_testing

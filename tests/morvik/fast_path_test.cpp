@@ -58,40 +58,6 @@ const real_texts& texts() {
   return made;
 }
 
-// Pieces that meet the fast paths' edges: 7-bit runs of every length (blocks and their tails),
-// escapes and shifts (whole and cut), random bytes, and stretches of real text.
-std::string random_bytes(std::mt19937& random, const std::string& real) {
-  static const char* const specials[] = {"\x1B(B", "\x1B$B", "\x1B(I", "\x1B$(D", "\x0E", "\x0F", "\x1B",
-                                         "\x1B$", "\x1B$(", "\x1B(", "\x1B(J", "\xEF\xBB\xBF", "\n", "\r\n"};
-  const std::size_t length = std::uniform_int_distribution<std::size_t>(0, 2600)(random);
-  std::string text;
-  while (text.size() < length) {
-    switch (std::uniform_int_distribution<int>(0, 5)(random)) {
-      case 0:
-      case 1: {
-        const std::size_t run = std::uniform_int_distribution<std::size_t>(1, 40)(random);
-        for (std::size_t i = 0; i < run; ++i) text += static_cast<char>(std::uniform_int_distribution<int>(0x20, 0x7E)(random));
-        break;
-      }
-      case 2:
-        text += specials[std::uniform_int_distribution<std::size_t>(0, std::size(specials) - 1)(random)];
-        break;
-      case 3: {
-        const std::size_t run = std::uniform_int_distribution<std::size_t>(1, 6)(random);
-        for (std::size_t i = 0; i < run; ++i) text += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
-        break;
-      }
-      default: {
-        const std::size_t at = std::uniform_int_distribution<std::size_t>(0, real.size() - 1)(random);
-        const std::size_t run = std::uniform_int_distribution<std::size_t>(1, 300)(random);
-        text += real.substr(at, run);
-        break;
-      }
-    }
-  }
-  return text;
-}
-
 std::u16string random_units(std::mt19937& random, const std::u16string& real) {
   const std::size_t length = std::uniform_int_distribution<std::size_t>(0, 2600)(random);
   std::u16string text;
@@ -186,7 +152,7 @@ void check_engine(const char* name, unsigned seed, Make make) {
 
 template <template <bool> class Engine>
 void check_byte_engine(const char* name, unsigned seed, const std::string& real) {
-  check_engine<Engine, char>(name, seed, [&](std::mt19937& random) { return random_bytes(random, real); });
+  check_engine<Engine, char>(name, seed, [&](std::mt19937& random) { return codec_testing::random_text(random, real); });
 }
 
 template <template <bool> class Engine>
@@ -228,7 +194,7 @@ TEST(fast_path, analysis_window_matches_every_byte_fed) {
   std::mt19937 random(31);
   const std::string* sources[] = {&texts().sjis, &texts().euc, &texts().utf8, &texts().jis};
   for (int i = 0; i < 4 * cases_per_engine; ++i) {
-    const std::string text = random_bytes(random, *sources[i % 4]);
+    const std::string text = codec_testing::random_text(random, *sources[i % 4]);
     if (text.empty()) continue;
     const std::size_t start = std::uniform_int_distribution<std::size_t>(0, text.size() - 1)(random);
     const std::size_t end = std::min(text.size(), start + std::uniform_int_distribution<std::size_t>(0, 300)(random));

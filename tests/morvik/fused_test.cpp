@@ -212,45 +212,11 @@ TEST(fused, real_texts_whole_and_in_pieces) {
   }
 }
 
-// 7-bit runs of every length, escapes and shifts whole and cut, signatures, random bytes, and
-// stretches of real text.
-std::string random_text(std::mt19937& random, const std::string& real) {
-  static const char* const specials[] = {"\x1B(B", "\x1B$B", "\x1B(I", "\x1B$(D", "\x0E", "\x0F", "\x1B",
-                                         "\x1B$", "\x1B$(", "\x1B(", "\x1B(J", "\xEF\xBB\xBF", "\n", "\r\n",
-                                         "\x8F\xA2\xB7", "\xF0\x40", "\x87\x90", "\xEE\xF9", "\xFA\x40", "\xA9\xA1"};
-  const std::size_t length = std::uniform_int_distribution<std::size_t>(0, 2600)(random);
-  std::string text;
-  while (text.size() < length) {
-    switch (std::uniform_int_distribution<int>(0, 5)(random)) {
-      case 0:
-      case 1: {
-        const std::size_t run = std::uniform_int_distribution<std::size_t>(1, 40)(random);
-        for (std::size_t i = 0; i < run; ++i) text += static_cast<char>(std::uniform_int_distribution<int>(0x20, 0x7E)(random));
-        break;
-      }
-      case 2:
-        text += specials[std::uniform_int_distribution<std::size_t>(0, std::size(specials) - 1)(random)];
-        break;
-      case 3: {
-        const std::size_t run = std::uniform_int_distribution<std::size_t>(1, 6)(random);
-        for (std::size_t i = 0; i < run; ++i) text += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
-        break;
-      }
-      default: {
-        const std::size_t at = std::uniform_int_distribution<std::size_t>(0, real.size() - 1)(random);
-        text += real.substr(at, std::uniform_int_distribution<std::size_t>(1, 300)(random));
-        break;
-      }
-    }
-  }
-  return text;
-}
-
 TEST(fused, random_and_malformed_texts) {
   std::mt19937 random(3);
   for (pair p : fused_pairs) {
     for (int i = 0; i < 200; ++i) {
-      const std::string text = random_text(random, texts().in(p.from));
+      const std::string text = codec_testing::random_text(random, texts().in(p.from));
       if (!matches_reference("random text " + std::to_string(i), p, text, random)) break;
     }
   }
