@@ -181,14 +181,14 @@ void read_sjis(std::string_view text, reading& out) {
     } else if (in(b, 0xA1, 0xDF)) {
       out.character(0xFF61 + (b - 0xA1));
       ++i;
-    } else if (in(b, 0x81, 0x9F) || in(b, 0xE0, 0xFC)) {
+    } else if (is_sjis_lead_byte(b)) {
       if (i + 1 >= n) {
         out.invalid();
         ++i;
         continue;
       }
       const unsigned t = byte_at(text, i + 1);
-      if (!in(t, 0x40, 0x7E) && !in(t, 0x80, 0xFC)) {
+      if (!is_sjis_trail_byte(t)) {
         out.invalid();
         ++i;
         continue;
