@@ -221,6 +221,28 @@ inline void put_packed(std::uint32_t packed, char*& out) {
   out += (packed >> 24) & 0xF;
 }
 
+// A JIS X 0208 pair, by its index in the EUC-JP pair tables, as the target writes it; false
+// where the flat table has no entry. The EUC-JP and JIS reading kernels share these.
+struct writes_pairs_as_utf8 {
+  static bool put_pair(std::size_t index, char*& out) {
+    const std::uint32_t packed = flat::euc_pair_utf8[index];
+    if (packed == 0) return false;
+    put_packed(packed, out);
+    return true;
+  }
+};
+
+struct writes_pairs_as_sjis {
+  static bool put_pair(std::size_t index, char*& out) {
+    const std::uint32_t code = flat::euc_pair_sjis[index];
+    if (code == 0) return false;
+    out[0] = static_cast<char>(code >> 8);
+    out[1] = static_cast<char>(code & 0xFF);
+    out += 2;
+    return true;
+  }
+};
+
 // A UTF-16 unit from 0x800 up (never a surrogate here) as its three UTF-8 bytes.
 inline void put_utf8_three(std::uint32_t unit, char*& out) {
   out[0] = static_cast<char>(0xE0 | unit >> 12);

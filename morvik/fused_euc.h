@@ -39,32 +39,18 @@ struct euc_reading_kernel : fused::stateless {
   }
 };
 
-struct euc_to_utf8_kernel : euc_reading_kernel<euc_to_utf8_kernel> {
+struct euc_to_utf8_kernel : euc_reading_kernel<euc_to_utf8_kernel>, fused::writes_pairs_as_utf8 {
   using reference = reference_chain<euc_to_unicode_engine, unicode_to_utf8_engine>;
   static constexpr std::size_t growth = 2;  // three bytes for two
 
   static void put_katakana(unsigned t, char*& out) { fused::put_utf8_three(t + fused::half_width_katakana_offset, out); }
-  static bool put_pair(std::size_t index, char*& out) {
-    const std::uint32_t packed = flat::euc_pair_utf8[index];
-    if (packed == 0) return false;
-    fused::put_packed(packed, out);
-    return true;
-  }
 };
 
-struct euc_to_sjis_kernel : euc_reading_kernel<euc_to_sjis_kernel> {
+struct euc_to_sjis_kernel : euc_reading_kernel<euc_to_sjis_kernel>, fused::writes_pairs_as_sjis {
   using reference = reference_chain<euc_to_unicode_engine, unicode_to_sjis_engine>;
   static constexpr std::size_t growth = 1;
 
   static void put_katakana(unsigned t, char*& out) { *out++ = static_cast<char>(t); }
-  static bool put_pair(std::size_t index, char*& out) {
-    const std::uint32_t code = flat::euc_pair_sjis[index];
-    if (code == 0) return false;
-    out[0] = static_cast<char>(code >> 8);
-    out[1] = static_cast<char>(code & 0xFF);
-    out += 2;
-    return true;
-  }
 };
 
 }  // namespace morvik

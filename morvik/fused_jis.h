@@ -56,28 +56,14 @@ struct jis_reading_kernel {
   }
 };
 
-struct jis_to_utf8_kernel : jis_reading_kernel<jis_to_utf8_kernel, unicode_to_utf8_engine> {
+struct jis_to_utf8_kernel : jis_reading_kernel<jis_to_utf8_kernel, unicode_to_utf8_engine>,
+                            fused::writes_pairs_as_utf8 {
   static constexpr std::size_t growth = 2;
-
-  static bool put_pair(std::size_t index, char*& out) {
-    const std::uint32_t packed = flat::euc_pair_utf8[index];
-    if (packed == 0) return false;
-    fused::put_packed(packed, out);
-    return true;
-  }
 };
 
-struct jis_to_sjis_kernel : jis_reading_kernel<jis_to_sjis_kernel, unicode_to_sjis_engine> {
+struct jis_to_sjis_kernel : jis_reading_kernel<jis_to_sjis_kernel, unicode_to_sjis_engine>,
+                            fused::writes_pairs_as_sjis {
   static constexpr std::size_t growth = 1;
-
-  static bool put_pair(std::size_t index, char*& out) {
-    const std::uint32_t code = flat::euc_pair_sjis[index];
-    if (code == 0) return false;
-    out[0] = static_cast<char>(code >> 8);
-    out[1] = static_cast<char>(code & 0xFF);
-    out += 2;
-    return true;
-  }
 };
 
 }  // namespace morvik
