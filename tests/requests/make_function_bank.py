@@ -135,20 +135,25 @@ def cases():
     yield "charset-echo-on-error", request([b"translate", sjis, b"Shift_JIS", b"EUC"], charset="UTF-8"), BAD
 
 
-def main():
-    # The test that the committed files are current names a directory of its own.
-    bank = sys.argv[1] if len(sys.argv) > 1 else BANK
+def write_bank(default_bank, cases):
+    """Writes (name, request, response) cases as NAME.request and NAME.response, replacing what
+    the folder held. The test that the committed files are current names a folder of its own."""
+    bank = sys.argv[1] if len(sys.argv) > 1 else default_bank
     os.makedirs(bank, exist_ok=True)
     for name in os.listdir(bank):
         os.remove(os.path.join(bank, name))
     count = 0
-    for name, req, resp in cases():
+    for name, req, resp in cases:
         with open(os.path.join(bank, name + ".request"), "wb") as f:
             f.write(req)
         with open(os.path.join(bank, name + ".response"), "wb") as f:
             f.write(resp)
         count += 1
     print(f"wrote {count} cases to {bank}", file=sys.stderr)
+
+
+def main():
+    write_bank(BANK, cases())
 
 
 if __name__ == "__main__":

@@ -13,7 +13,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from make_function_bank import BAD, PROSE, VERSION, ok  # noqa: E402
+from make_function_bank import BAD, PROSE, VERSION, ok, write_bank  # noqa: E402
 
 BANK = os.path.join(HERE, "hosts")
 
@@ -92,22 +92,14 @@ def session(f):
     yield "unknown-function", f.execute(b"convert", text), BAD
 
 
-def main():
-    # The test that the committed files are current names a directory of its own.
-    bank = sys.argv[1] if len(sys.argv) > 1 else BANK
-    os.makedirs(bank, exist_ok=True)
-    for name in os.listdir(bank):
-        os.remove(os.path.join(bank, name))
-    count = 0
+def cases():
     for f in FAMILIES:
         for number, (case, request, response) in enumerate(session(f)):
-            stem = os.path.join(bank, "%s-%02d-%s" % (f.name, number, case))
-            with open(stem + ".request", "wb") as out:
-                out.write(request)
-            with open(stem + ".response", "wb") as out:
-                out.write(response)
-            count += 1
-    print(f"wrote {count} cases to {bank}", file=sys.stderr)
+            yield "%s-%02d-%s" % (f.name, number, case), request, response
+
+
+def main():
+    write_bank(BANK, cases())
 
 
 if __name__ == "__main__":
