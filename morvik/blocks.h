@@ -1,6 +1,6 @@
 #pragma once
-// Eight units at a time: the tests that tell whether a whole block may be taken in one go, and
-// the moves that copy, widen or narrow it. The fast runs of the engines, the analysis window and
+// Eight units at a time (sixteen bytes for the fused engine's runs): the tests that tell whether a
+// whole block may be taken in one go, and the moves that copy, widen or narrow it. The fast runs of the engines, the analysis window and
 // the scorers all step over text with these; nothing here decides an output byte, it only says
 // that every unit of a block is of a kind the plain step would handle one by one the same way.
 #include <cstddef>
@@ -90,6 +90,67 @@ inline void narrow_block_in_words(const char16_t* text, char* out) {
   std::memcpy(out, &word, sizeof word);
 }
 #endif
+
+// Sixteen bytes at a time: how many of the 16 bytes at `text` come before the first that ends a
+// run (16: none does). The runs of the fused engine are counted so and copied 16 at a time.
+inline constexpr std::size_t run_block_size = 16;
+
+#if defined(MORVIK_BLOCK_WORDS)
+// The high bit of every byte of `word` that equals `byte`, and maybe of bytes above such a one
+// (a borrow); the lowest is exact, which is all the run counts need.
+inline std::uint64_t byte_marks(std::uint64_t word, unsigned byte) {
+  const std::uint64_t x = word ^ (block_ones * byte);
+  return (x - block_ones) & ~x & block_high_bits;
+}
+
+// The first byte of 16 that has a mark, by `marks` of each eight-byte word (little-endian).
+template <class Marks>
+inline unsigned run_in_words(const char* text, Marks marks) {
+  for (unsigned at = 0; at < run_block_size; at += ascii_block_size) {
+    const std::uint64_t marked = marks(load_block(text + at));
+    if (marked != 0) return at + static_cast<unsigned>(__builtin_ctzll(marked)) / 8;
+  }
+  return run_block_size;
+}
+#endif
+
+// 7-bit bytes.
+inline unsigned seven_bit_run(const char* text) {
+#if defined(__SSE2__)
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  return static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(_mm_movemask_epi8(bytes)) | 0x10000u));
+#elif defined(MORVIK_BLOCK_WORDS)
+  return run_in_words(text, [](std::uint64_t word) { return word & block_high_bits; });
+#else
+  unsigned at = 0;
+  while (at < run_block_size && static_cast<unsigned char>(text[at]) < 0x80) ++at;
+  return at;
+#endif
+}
+
+// 7-bit bytes but ESC, SO and SI: what a JIS reader in its ASCII state copies unchanged.
+inline unsigned plain_jis_run(const char* text) {
+#if defined(__SSE2__)
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  const __m128i escapes = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(0x1B));
+  const __m128i shifts = _mm_cmpeq_epi8(_mm_or_si128(bytes, _mm_set1_epi8(1)), _mm_set1_epi8(0x0F));
+  const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(bytes, _mm_or_si128(escapes, shifts))));
+  return static_cast<unsigned>(__builtin_ctz(stops | 0x10000u));
+#elif defined(MORVIK_BLOCK_WORDS)
+  // Each kind's lowest mark is exact, so the lowest of all three is.
+  return run_in_words(text, [](std::uint64_t word) {
+    return (word & block_high_bits) | byte_marks(word, 0x1B) | byte_marks(word | block_ones, 0x0F);
+  });
+#else
+  unsigned at = 0;
+  while (at < run_block_size) {
+    const unsigned b = static_cast<unsigned char>(text[at]);
+    if (b >= 0x80 || b == 0x1B || b == 0x0E || b == 0x0F) break;
+    ++at;
+  }
+  return at;
+#endif
+}
 
 inline void copy_block(const char* text, char16_t* out) {
 #if defined(__SSE2__)

@@ -17,9 +17,16 @@
 //   static constexpr std::size_t growth;             // output bytes per input byte, at most
 //   template <bool Checked>
 //   static bool step(const char*& text, const char* end, char*& out, state& s);
-// A step converts one character or an eight-byte block, or returns false and leaves `text` where
-// the chain is to go on. Unchecked, it may read eight bytes ahead without looking at `end`; the
-// loop gives it that only where eight bytes are left.
+//   static unsigned ascii_run(const state& s, const char* text);  // 7-bit bytes it passes as they are
+//   static void before_ascii(state& s, char*& out);               // what goes before them
+// A step converts one character or a block of at most `fused_lookahead` bytes, or returns false
+// and leaves `text` where the chain is to go on. Unchecked, it may read `fused_lookahead` bytes
+// ahead without looking at `end`; the loop gives it that only where they are left. It writes at
+// most `growth` bytes per byte it takes, and may store 16 bytes past them.
+// 7-bit text is the engine's own: where `ascii_run` says how many of the next 16 bytes come out
+// unchanged in the kernel's state (0: the step decides), it writes `before_ascii` and copies them,
+// 16 at a time, before the next step. The JIS writers switch to ASCII there, the JIS readers
+// pass only their ASCII state's bytes, and stop at escapes and shifts.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -36,11 +43,12 @@
 
 namespace morvik {
 
-// Output room per kernel call, and how far the kernel may write past it: its last step, at most
-// eight bytes in times `growth`, and a four-byte store.
+// Output room per kernel call, and how far the kernel may write past it: its last step or run
+// starts with room left, takes at most `fused_lookahead` bytes at `growth` bytes each and stores
+// 16 bytes past them.
 inline constexpr std::size_t fused_room = 32768;
-inline constexpr std::size_t fused_overrun = 48;
-inline constexpr std::size_t fused_lookahead = 8;
+inline constexpr std::size_t fused_lookahead = run_block_size;
+inline constexpr std::size_t fused_overrun = 4 * fused_lookahead + 16;
 
 // The pair's stages one after the other, as chain_engine runs them, but visible: the fused
 // engine asks whether all of them are empty and reads and writes their states.
@@ -130,6 +138,7 @@ class fused_engine final : public transcode_engine {
   static constexpr std::size_t last_piece = 4096;
 
   const char* run_kernel(const char* position, const char* const end) {
+    static_assert(Kernel::growth * fused_lookahead + 16 <= fused_overrun, "a last step may write past the overrun");
     for (;;) {
       const std::size_t start = output.size();
       const std::size_t room =
@@ -153,8 +162,22 @@ class fused_engine final : public transcode_engine {
       const std::ptrdiff_t room = (limit - out) / static_cast<std::ptrdiff_t>(Kernel::growth);
       const std::ptrdiff_t steps = std::min(ahead, room);
       if (steps <= 0) break;
+      // Before `stop`, 16 bytes can be read and `growth` bytes written for every byte left.
       const char* const stop = text + steps;
       do {
+        if (byte_value(*text) < 0x80) {
+          if (unsigned run = Kernel::ascii_run(state, text)) {
+            Kernel::before_ascii(state, out);
+            for (;;) {
+              std::memcpy(out, text, run_block_size);
+              text += run;
+              out += run;
+              if (run < run_block_size || text >= stop) break;
+              run = Kernel::ascii_run(state, text);
+            }
+            if (text >= stop) break;
+          }
+        }
         if (!Kernel::template step<false>(text, end, out, state)) {
           Kernel::give_state(state, chain_);
           return text;
@@ -171,7 +194,7 @@ class fused_engine final : public transcode_engine {
   std::size_t piece_ = first_piece;
 };
 
-// What the kernels share: 7-bit blocks, packed UTF-8 and the JIS writers' escapes.
+// What the kernels share: packed UTF-8, the pair writers and the JIS writers' escapes.
 namespace fused {
 
 // For the kernels that carry no state.
@@ -187,29 +210,9 @@ struct stateless {
   }
   template <class Reference>
   static void give_state(state, Reference&) {}
+  static unsigned ascii_run(state, const char* text) { return seven_bit_run(text); }
+  static void before_ascii(state, char*&) {}
 };
-
-// Eight 7-bit bytes at `text` copied to `out`, when there are eight and all are 7-bit.
-template <bool Checked>
-inline bool copy_ascii_block(const char*& text, const char* end, char*& out) {
-  if (Checked && end - text < static_cast<std::ptrdiff_t>(ascii_block_size)) return false;
-  if (!is_ascii_block(text)) return false;
-  std::memcpy(out, text, ascii_block_size);
-  text += ascii_block_size;
-  out += ascii_block_size;
-  return true;
-}
-
-// The same for a JIS reader in its ASCII state, which stops at escapes and shifts.
-template <bool Checked>
-inline bool copy_plain_jis_block(const char*& text, const char* end, char*& out) {
-  if (Checked && end - text < static_cast<std::ptrdiff_t>(ascii_block_size)) return false;
-  if (!is_plain_jis_block(text)) return false;
-  std::memcpy(out, text, ascii_block_size);
-  text += ascii_block_size;
-  out += ascii_block_size;
-  return true;
-}
 
 // Output bytes packed as flat_tables.h packs UTF-8: first byte lowest, the count in bits 24-27.
 inline void put_packed(std::uint32_t packed, char*& out) {
@@ -251,7 +254,7 @@ inline void put_utf8_three(std::uint32_t unit, char*& out) {
   out += 3;
 }
 
-// Bytes left at `text`: a checked step asks, an unchecked one has eight at least.
+// Bytes left at `text`: a checked step asks, an unchecked one has `fused_lookahead` at least.
 template <bool Checked>
 inline bool has_bytes(const char* text, const char* end, std::ptrdiff_t count) {
   return !Checked || end - text >= count;

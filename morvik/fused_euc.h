@@ -19,7 +19,6 @@ template <class Derived>
 struct euc_reading_kernel : fused::stateless {
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state&) {
-    if (fused::copy_ascii_block<Checked>(text, end, out)) return true;
     const unsigned b = byte_value(text[0]);
     if (b < 0x80) {
       *out++ = static_cast<char>(b);

@@ -29,6 +29,8 @@ struct jis_reading_kernel {
   static void give_state(state s, reference& chain) {
     chain.template stage<0>().input_state.set(static_cast<jis_state>(s));
   }
+  static unsigned ascii_run(state s, const char* text) { return s == jis_A ? plain_jis_run(text) : 0; }
+  static void before_ascii(state, char*&) {}
 
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state& s) {
@@ -44,7 +46,6 @@ struct jis_reading_kernel {
     }
     if (s == jis_A) {
       if (b >= 0x80 || b == 0x0E || b == 0x0F) return false;
-      if (fused::copy_plain_jis_block<Checked>(text, end, out)) return true;
       *out++ = static_cast<char>(b);
       text += 1;
       return true;

@@ -32,7 +32,6 @@ struct sjis_to_utf8_kernel : fused::stateless {
   // the lead byte alone says, so that the next step need not wait for the table.
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state&) {
-    if (fused::copy_ascii_block<Checked>(text, end, out)) return true;
     const unsigned b = byte_value(text[0]);
     const unsigned next = fused::has_bytes<Checked>(text, end, 2) ? byte_value(text[1]) : 0;
     const std::uint32_t packed =
@@ -56,7 +55,6 @@ struct sjis_to_euc_kernel : fused::stateless {
 
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state&) {
-    if (fused::copy_ascii_block<Checked>(text, end, out)) return true;
     const unsigned b = byte_value(text[0]);
     if (b < 0x80) {
       *out++ = static_cast<char>(b);
@@ -88,13 +86,14 @@ struct sjis_to_jis_kernel {
   static bool can_take(const reference&) { return true; }
   static state take_state(reference& chain) { return chain.stage<0>().output_state.current(); }
   static void give_state(state s, reference& chain) { chain.stage<0>().output_state.set(static_cast<jis_state>(s)); }
+  static unsigned ascii_run(state, const char* text) { return seven_bit_run(text); }
+  static void before_ascii(state& s, char*& out) { fused::announce(s, jis_A, out); }
 
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state& s) {
     const unsigned b = byte_value(text[0]);
     if (b < 0x80) {
       fused::announce(s, jis_A, out);
-      if (fused::copy_ascii_block<Checked>(text, end, out)) return true;
       *out++ = static_cast<char>(b);
       text += 1;
     } else if (is_half_width_katakana(b)) {

@@ -27,7 +27,6 @@ struct utf8_reading_kernel {
     const unsigned b = byte_value(text[0]);
     if (b < 0x80) {
       Derived::before_ascii(state, out);
-      if (fused::copy_ascii_block<Checked>(text, end, out)) return true;
       *out++ = static_cast<char>(b);
       text += 1;
       return true;
@@ -62,12 +61,7 @@ struct utf8_reading_kernel {
   }
 };
 
-// For the kernels without a state.
-struct stateless_target : fused::stateless {
-  static void before_ascii(state, char*&) {}
-};
-
-struct utf8_to_sjis_kernel : stateless_target, utf8_reading_kernel<utf8_to_sjis_kernel> {
+struct utf8_to_sjis_kernel : fused::stateless, utf8_reading_kernel<utf8_to_sjis_kernel> {
   using reference = reference_chain<utf8_to_unicode_engine, unicode_to_sjis_engine>;
   static constexpr std::size_t growth = 1;
 
@@ -79,7 +73,7 @@ struct utf8_to_sjis_kernel : stateless_target, utf8_reading_kernel<utf8_to_sjis_
   }
 };
 
-struct utf8_to_euc_kernel : stateless_target, utf8_reading_kernel<utf8_to_euc_kernel> {
+struct utf8_to_euc_kernel : fused::stateless, utf8_reading_kernel<utf8_to_euc_kernel> {
   using reference = reference_chain<utf8_to_unicode_engine, unicode_to_euc_engine>;
   static constexpr std::size_t growth = 1;
 
@@ -104,6 +98,7 @@ struct utf8_to_jis_kernel : utf8_reading_kernel<utf8_to_jis_kernel> {
   static bool can_take(const reference&) { return true; }
   static state take_state(reference& chain) { return chain.stage<2>().output_state.current(); }
   static void give_state(state s, reference& chain) { chain.stage<2>().output_state.set(static_cast<jis_state>(s)); }
+  static unsigned ascii_run(state, const char* text) { return seven_bit_run(text); }
   static void before_ascii(state& s, char*& out) { fused::announce(s, jis_A, out); }
 
   static void put_katakana(unsigned sjis_byte, state& s, char*& out) {

@@ -262,6 +262,73 @@ TEST(fused, hand_over_at_every_offset) {
   }
 }
 
+bool reads_jis(pair p) { return p.from == jis || p.from == iso2022jp; }
+
+// 7-bit text, with the controls among it; without escapes and shifts when JIS is read, which
+// would end the run (they are in `run_ends`).
+std::string seven_bit(std::size_t length, bool for_jis) {
+  static const std::string bytes = [] {
+    std::string all = "int main(void) { return 0; }\t\r\n";
+    for (unsigned value = 0; value < 0x80; ++value) all += byte(value);
+    return all;
+  }();
+  std::string text;
+  for (std::size_t at = 0; text.size() < length; ++at) {
+    const char b = bytes[at % bytes.size()];
+    if (!for_jis || (b != '\x1B' && b != '\x0E' && b != '\x0F')) text += b;
+  }
+  return text;
+}
+
+// What ends a 7-bit run: a character the kernel converts, one it leaves to the chain, a high
+// byte, and when JIS is read its escapes and shifts (the run stops before every one of them).
+std::vector<std::string> run_ends(pair p) {
+  const rare_and_common c = characters_for(p.from);
+  if (reads_jis(p)) {
+    return {"\x1B$B\x30\x21\x1B(B", c.rare + "\x30\x21\x1B(B", "\x0E\x31\x0F", "\x0F", "\x0E", "\x1B(J",
+            "\x1B(B",  "\x1B",   "\x80"};
+  }
+  return {c.common, c.rare, "\x80", "\xFF"};
+}
+
+// The engine copies 7-bit runs 16 bytes at a time and stops at the first byte it may not pass:
+// runs of every length up to three blocks, ending in everything that ends one, after a character
+// that leaves a JIS writer out of ASCII, and ending at every distance from the end of the text.
+TEST(fused, seven_bit_runs_of_every_length) {
+  std::mt19937 random(5);
+  for (pair p : fused_pairs) {
+    const std::string kanji = reads_jis(p) ? "\x1B$B\x30\x21\x1B(B" : characters_for(p.from).common;
+    bool ok = true;
+    for (const std::string& end : run_ends(p)) {
+      for (std::size_t length = 0; ok && length <= 3 * run_block_size + 1; ++length) {
+        const std::string run = seven_bit(length, reads_jis(p));
+        for (const std::string& before : {std::string(), kanji}) {
+          const std::string text = before + run + end + run;
+          ok = matches_reference("run of " + std::to_string(length) + " before " + hex(end), p, text, random, 1 + length % 5);
+          if (!ok) break;
+        }
+      }
+    }
+  }
+}
+
+// A run across the end of the kernel's output room: the kernel stops there and goes on with
+// fresh room, so every end of the run around it is tried.
+TEST(fused, seven_bit_runs_across_the_output_room) {
+  std::mt19937 random(6);
+  for (pair p : fused_pairs) {
+    const std::string run = seven_bit(fused_room + 2 * run_block_size, reads_jis(p));
+    for (const std::string& end : run_ends(p)) {
+      bool ok = true;
+      for (std::size_t length = fused_room - 2 * run_block_size; ok && length <= run.size(); ++length) {
+        const std::string text = run.substr(0, length) + end + "abc";
+        ok = matches_reference("run of " + std::to_string(length) + " before " + hex(end), p, text, random, 2 * fused_room);
+      }
+      if (!ok) break;
+    }
+  }
+}
+
 // A kernel meets the chain's state as the chain left it: JIS runs opened by the chain and
 // continued by the kernel, the writer's state after a rare character, and an escape cut between
 // two pieces.
