@@ -56,6 +56,13 @@ class basic_engine : public translate_engine {
     output.clear();
   }
 
+  // As appending `text` to `rest` and calling translate(); an engine that can read the text
+  // where it lies skips the copy.
+  virtual void append_and_translate(std::basic_string_view<InputUnit> text) {
+    rest.append(text.data(), text.size());
+    translate();
+  }
+
   const output_string& translate_all(std::basic_string_view<InputUnit> text) {
     rest.assign(text.data(), text.size());
     translate();
@@ -194,11 +201,14 @@ class chain_engine final : public basic_engine<InputUnit, OutputUnit> {
     first().rest.append(this->rest);
     first().translate();
     this->rest.clear();
-    second().rest.append(first().output);
-    first().output.clear();
-    second().translate();
-    this->output.append(second().output);
-    second().output.clear();
+    pass_on();
+  }
+
+  void append_and_translate(std::basic_string_view<InputUnit> text) override {
+    first().rest.append(this->rest);
+    this->rest.clear();
+    first().append_and_translate(text);
+    pass_on();
   }
 
   void flush() override {
@@ -223,6 +233,15 @@ class chain_engine final : public basic_engine<InputUnit, OutputUnit> {
   engine_handle second_stage;
 
  private:
+  // What the first stage wrote goes through the second.
+  void pass_on() {
+    second().rest.append(first().output);
+    first().output.clear();
+    second().translate();
+    this->output.append(second().output);
+    second().output.clear();
+  }
+
   first_kind& first() { return first_stage.template as<InputUnit, MiddleUnit>(); }
   second_kind& second() { return second_stage.template as<MiddleUnit, OutputUnit>(); }
 };

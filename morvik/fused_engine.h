@@ -105,6 +105,10 @@ class fused_engine final : public transcode_engine {
     convert(rest);
     rest.clear();
   }
+  void append_and_translate(std::string_view text) override {
+    if (!rest.empty()) translate();
+    convert(text);
+  }
   // Everything given was taken by the kernel or the chain: what is left is the chain's.
   void flush() override { chain_.flush(output); }
   void clear() override {

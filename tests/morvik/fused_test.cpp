@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "morvik/ansi_sjis.h"
@@ -56,6 +57,27 @@ std::string fed_in_pieces(engine_handle handle, const std::string& text, const s
   return output + engine.take_output();
 }
 
+// The same pieces handed over as views, as the command does; every third one is only appended to
+// `rest`, so that the next view meets input still waiting there.
+std::string fed_as_views(engine_handle handle, const std::string& text, const std::vector<std::size_t>& cuts) {
+  auto& engine = handle.as<char, char>();
+  std::string output;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < cuts.size(); ++i) {
+    const std::string_view piece = std::string_view(text).substr(from, cuts[i] - from);
+    if (i % 3 == 2) {
+      engine.rest.append(piece);
+    } else {
+      engine.append_and_translate(piece);
+    }
+    output += engine.take_output();
+    from = cuts[i];
+  }
+  engine.append_and_translate(std::string_view(text).substr(from));
+  engine.flush();
+  return output + engine.take_output();
+}
+
 std::vector<std::size_t> random_cuts(std::mt19937& random, std::size_t size, std::size_t longest) {
   std::vector<std::size_t> cuts;
   for (std::size_t at = 0;;) {
@@ -89,11 +111,22 @@ bool matches_reference(const std::string& name, pair p, const std::string& text,
     ADD_FAILURE() << where << "engine fed " << cuts.size() + 1 << " pieces: " << first_difference(pieces, reference);
     return false;
   }
+  const std::string views = fed_as_views(create_engine<char, char>(p.from, p.to), text, cuts);
+  if (views != reference) {
+    ADD_FAILURE() << where << "engine fed " << cuts.size() + 1 << " views: " << first_difference(views, reference);
+    return false;
+  }
   const std::string marked = fed_in_pieces(create_engine<char, char>(p.from, p.to, true), text, cuts);
   const std::string marked_reference = fed_in_pieces(create_reference_engine(p.from, p.to, true), text, cuts);
   if (marked != marked_reference) {
     ADD_FAILURE() << where << "with signatures, " << cuts.size() + 1
                   << " pieces: " << first_difference(marked, marked_reference);
+    return false;
+  }
+  const std::string marked_views = fed_as_views(create_engine<char, char>(p.from, p.to, true), text, cuts);
+  if (marked_views != marked_reference) {
+    ADD_FAILURE() << where << "with signatures, " << cuts.size() + 1
+                  << " views: " << first_difference(marked_views, marked_reference);
     return false;
   }
   return true;
