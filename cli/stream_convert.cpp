@@ -1,6 +1,7 @@
 #include "cli/stream_convert.h"
 
 #include <cerrno>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -217,6 +218,26 @@ std::size_t partial_signature_length(std::string_view bytes) {
   return 0;
 }
 
+// Reads an input block by block into one buffer, handed out as views of it.
+class block_source {
+ public:
+  block_source(const byte_reader& read, std::size_t block_size)
+      : read_(read), buffer_(new char[block_size]), block_size_(block_size) {}
+
+  // The next block, empty at the end; false when reading failed (errno tells why).
+  bool next(std::string_view& block) {
+    const long count = read_(buffer_.get(), block_size_);
+    if (count < 0) return false;
+    block = std::string_view(buffer_.get(), static_cast<std::size_t>(count));
+    return true;
+  }
+
+ private:
+  const byte_reader& read_;
+  std::unique_ptr<char[]> buffer_;  // not zeroed: read() fills what it hands out
+  const std::size_t block_size_;
+};
+
 // One input's way through the engine: strict check, look-alikes, engine, line ends.
 class pipeline {
  public:
@@ -270,10 +291,14 @@ class pipeline {
 
   bool pass(std::string_view bytes, bool at_end) {
     if (transliterates_) bytes = look_alikes_.filter(bytes, at_end);
+    if (!keeps_partial_signatures_) {
+      engine_.append_and_translate(bytes);
+      return drain();
+    }
     engine_.rest.append(held_);
     held_.clear();
     engine_.rest.append(bytes.data(), bytes.size());
-    if (keeps_partial_signatures_ && !at_end) {
+    if (!at_end) {
       const std::size_t length = partial_signature_length(engine_.rest);
       held_.assign(engine_.rest, engine_.rest.size() - length, length);
       engine_.rest.resize(engine_.rest.size() - length);
@@ -340,10 +365,8 @@ struct guessed_source {
   morvik::encoding_guess guess{morvik::unknown_encoding, false, 0};
 };
 
-bool guess_source(const byte_reader& read, std::size_t block_size,
-                  const std::function<bool(std::string_view)>& commit, guessed_source& found,
-                  stream_result& result) {
-  std::string block(block_size, '\0');
+bool guess_source(block_source& input, const std::function<bool(std::string_view)>& commit,
+                  guessed_source& found, stream_result& result) {
   std::size_t scanned = 0;
   std::size_t first = std::string::npos;
   for (;;) {
@@ -362,17 +385,17 @@ bool guess_source(const byte_reader& read, std::size_t block_size,
       found.committed += keep;
       scanned -= keep;
     }
-    const long count = read(block.data(), block.size());
-    if (count < 0) {
+    std::string_view block;
+    if (!input.next(block)) {
       result.outcome = stream_outcome::read_failed;
       result.error_number = errno;
       return false;
     }
-    if (count == 0) {
+    if (block.empty()) {
       found.ended = true;
       break;
     }
-    found.held.append(block.data(), static_cast<std::size_t>(count));
+    found.held.append(block);
   }
   std::size_t start = 0;
   std::size_t end = found.held.size();
@@ -416,8 +439,8 @@ byte_writer fd_writer(int fd) {
 
 stream_result convert_stream(const byte_reader& read, const byte_writer& write,
                              const conversion& how) {
+  block_source input(read, how.block_size == 0 ? default_block_size : how.block_size);
   stream_result result;
-  const std::size_t block_size = how.block_size == 0 ? default_block_size : how.block_size;
   result.source = how.from;
 
   // Long plain ASCII before the first telling byte goes out as ASCII; it reads the same in
@@ -432,7 +455,7 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
       if (!ascii) ascii.emplace(morvik::ansi, plain, write, result, 0, false);
       return ascii->feed(bytes);
     };
-    const bool guessed = guess_source(read, block_size, commit, found, result);
+    const bool guessed = guess_source(input, commit, found, result);
     if (result.outcome == stream_outcome::write_failed) return result;
     if (ascii && !ascii->finish()) return result;
     if (!guessed) return result;
@@ -456,21 +479,18 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
     return result;
   }
 
-  std::string block(block_size, '\0');
   for (;;) {
-    const long count = read(block.data(), block.size());
-    if (count < 0) {
+    std::string_view block;
+    if (!input.next(block)) {
       result.outcome = stream_outcome::read_failed;
       result.error_number = errno;
       // Whatever was read still comes out whole; an input that failed at once leaves no trace.
       if (read_anything) converter.abandon();
       return result;
     }
-    if (count == 0) break;
+    if (block.empty()) break;
     read_anything = true;
-    if (!converter.feed(std::string_view(block.data(), static_cast<std::size_t>(count)))) {
-      return result;
-    }
+    if (!converter.feed(block)) return result;
   }
   converter.finish();
   return result;
@@ -479,8 +499,8 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
 stream_result detect_stream(const byte_reader& read, std::size_t block_size) {
   stream_result result;
   guessed_source found;
-  guess_source(read, block_size == 0 ? default_block_size : block_size,
-               [](std::string_view) { return true; }, found, result);
+  block_source input(read, block_size == 0 ? default_block_size : block_size);
+  guess_source(input, [](std::string_view) { return true; }, found, result);
   return result;
 }
 
