@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli_samples.h"
@@ -123,6 +124,43 @@ TEST_F(MorvikCommand, EveryPairEqualsTranslateText) {
         EXPECT_EQ(r.status, 0) << name << ": " << r.err;
         EXPECT_EQ(r.out, expected) << name << byte_report(expected, r.out);
       }
+    }
+  }
+}
+
+// Files around the command's own block size, the sample repeated so that characters and
+// escapes fall across every block end: a file and the same bytes on standard input give the
+// whole text's conversion.
+TEST_F(MorvikCommand, FilesAroundTheBlockSizeEqualStandardInput) {
+  const std::pair<morvik::encoding_id, morvik::encoding_id> pairs[] = {
+      {morvik::sjis, morvik::utf8}, {morvik::utf8, morvik::sjis}, {morvik::euc, morvik::sjis},
+      {morvik::sjis, morvik::euc},  {morvik::sjis, morvik::jis},  {morvik::utf8, morvik::euc},
+      {morvik::jis, morvik::utf8},  {morvik::euc, morvik::utf8},  {morvik::utf8, morvik::jis},
+  };
+  const auto name_of_id = [](morvik::encoding_id id) {
+    for (const auto& e : convertible_encodings()) {
+      if (e.id == id) return std::string(e.name);
+    }
+    return std::string();
+  };
+  for (const auto& [from, to] : pairs) {
+    const std::string sample = cli_samples::sample_in(from);
+    std::string repeated;
+    while (repeated.size() < 3 * 32768 + 2) repeated += sample;
+    for (std::size_t size : {0, 1, 32767, 32768, 32769, 65535, 65536, 65537, 98305}) {
+      const std::string input = repeated.substr(0, size);
+      const fs::path path = file("around the block size", input);
+      const std::string expected = morvik::translate_text(input, from, to);
+      const std::vector<std::string> names = {"-f", name_of_id(from), "-t", name_of_id(to)};
+      std::vector<std::string> with_file = names;
+      with_file.push_back(path.string());
+      const run_result from_file = run(with_file);
+      const run_result from_stdin = run(names, input);
+      const std::string where = names[1] + " to " + names[3] + ", " + std::to_string(size) + " bytes";
+      EXPECT_EQ(from_file.status, 0) << where << ": " << from_file.err;
+      EXPECT_EQ(from_stdin.status, 0) << where << ": " << from_stdin.err;
+      EXPECT_TRUE(from_file.out == expected) << where << ", file" << byte_report(expected, from_file.out);
+      EXPECT_TRUE(from_stdin.out == expected) << where << ", standard input" << byte_report(expected, from_stdin.out);
     }
   }
 }
