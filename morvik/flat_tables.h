@@ -21,6 +21,7 @@ extern const std::uint32_t euc_pair_utf8[no_pair + 1];
 extern const std::uint16_t euc_pair_sjis[no_pair + 1];
 extern const std::uint16_t unicode_block[1024];
 extern const std::uint32_t unicode_codes[];
+extern const std::uint16_t utf8_block[0x4000];
 
 // Where each byte's row starts in sjis_pair_utf8: 0, the empty row, for a byte that leads no pair.
 inline constexpr std::array<std::uint16_t, 256> sjis_lead_offset = [] {
@@ -43,6 +44,12 @@ constexpr std::size_t pair_index(unsigned first, unsigned second, unsigned low) 
 // unicode_to_euc << 16 | unicode_to_sjis of a unit whose codes both have two bytes, else 0.
 inline std::uint32_t unicode_double_byte_codes(std::uint32_t unit) {
   return unicode_codes[std::size_t{unicode_block[unit >> 6]} << 6 | (unit & 63)];
+}
+
+// The same for a three-byte UTF-8 sequence, from its bytes as b0 | b1 << 8 | b2 << 16 (higher
+// bits ignored), without the unit: 0 also where b0 does not lead three bytes.
+inline std::uint32_t three_byte_double_byte_codes(std::uint32_t bytes) {
+  return unicode_codes[std::size_t{utf8_block[bytes & 0x3FFF]} + ((bytes >> 16) & 63)];
 }
 
 constexpr unsigned packed_length(std::uint32_t packed) { return (packed >> 24) & 0xF; }

@@ -21,8 +21,10 @@
 //   static void before_ascii(state& s, char*& out);               // what goes before them
 // A step converts one character or a block of at most `fused_lookahead` bytes, or returns false
 // and leaves `text` where the chain is to go on. Unchecked, it may read `fused_lookahead` bytes
-// ahead without looking at `end`; the loop gives it that only where they are left. It writes at
-// most `growth` bytes per byte it takes, and may store 16 bytes past them.
+// ahead without looking at `end`; the loop gives it that only where they are left, and passes
+// as `end` the place `fused_lookahead` bytes past where it stops: a step that converts a run
+// of characters goes on while they start before `end - fused_lookahead`. It writes at most
+// `growth` bytes per byte it takes, and may store 16 bytes past them.
 // 7-bit text is the engine's own: where `ascii_run` says how many of the next 16 bytes come out
 // unchanged in the kernel's state (0: the step decides), it writes `before_ascii` and copies them,
 // 16 at a time, before the next step. The JIS writers switch to ASCII there, the JIS readers
@@ -182,7 +184,7 @@ class fused_engine final : public transcode_engine {
             if (text >= stop) break;
           }
         }
-        if (!Kernel::template step<false>(text, end, out, state)) {
+        if (!Kernel::template step<false>(text, stop + fused_lookahead, out, state)) {
           Kernel::give_state(state, chain_);
           return text;
         }

@@ -6,6 +6,7 @@
 // characters are left to the reference chain.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "morvik/ansi_sjis.h"
 #include "morvik/euc.h"
@@ -18,8 +19,21 @@ namespace morvik {
 
 inline bool is_half_width_katakana_unit(std::uint32_t unit) { return unit >= 0xFF61 && unit <= 0xFF9F; }
 
-// `Derived::before_ascii(state, out)`, `put_katakana(shift_jis_byte, state, out)` and
-// `put_codes(euc << 16 | sjis, state, out)` write the target's bytes.
+// The first bytes at `text` as b0 | b1 << 8 | b2 << 16 | b3 << 24, in one load where it can.
+inline std::uint32_t load_utf8_word(const char* text) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::uint32_t word;
+  std::memcpy(&word, text, sizeof word);
+  return word;
+#else
+  return byte_value(text[0]) | byte_value(text[1]) << 8 | byte_value(text[2]) << 16 |
+         static_cast<std::uint32_t>(byte_value(text[3])) << 24;
+#endif
+}
+
+// `Derived::before_ascii(state, out)`, `put_katakana(shift_jis_byte, state, out)`,
+// `before_double_bytes(state, out)` and `put_double_byte(euc << 16 | sjis, out)` write the
+// target's bytes.
 template <class Derived>
 struct utf8_reading_kernel {
   template <bool Checked, class State>
@@ -32,6 +46,9 @@ struct utf8_reading_kernel {
       return true;
     }
     if (b >= 0xE0 && b < 0xF0) {
+      if constexpr (!Checked) {
+        if (three_byte_run(text, end - fused_lookahead, out, state)) return true;
+      }
       if (!fused::has_bytes<Checked>(text, end, 3)) return false;
       const std::uint32_t unit = (b & 0x0F) << 12 | (byte_value(text[1]) & 0x3F) << 6 | (byte_value(text[2]) & 0x3F);
       if (!put_unit(unit, state, out)) return false;
@@ -49,10 +66,31 @@ struct utf8_reading_kernel {
   }
 
  private:
+  // Japanese prose is mostly three-byte characters with a double-byte code: they go in a loop
+  // of their own while they start before `stop`. False if the first is not one of them.
+  template <class State>
+  static bool three_byte_run(const char*& text, const char* stop, char*& out, State& state) {
+    const char* at = text;
+    std::uint32_t codes = flat::three_byte_double_byte_codes(load_utf8_word(at));
+    if (codes == 0) return false;
+    Derived::before_double_bytes(state, out);
+    char* to = out;
+    do {
+      Derived::put_double_byte(codes, to);
+      at += 3;
+      if (at >= stop) break;
+      codes = flat::three_byte_double_byte_codes(load_utf8_word(at));
+    } while (codes != 0);
+    text = at;
+    out = to;
+    return true;
+  }
+
   template <class State>
   static bool put_unit(std::uint32_t unit, State& state, char*& out) {
     if (const std::uint32_t codes = flat::unicode_double_byte_codes(unit)) {
-      Derived::put_codes(codes, state, out);
+      Derived::before_double_bytes(state, out);
+      Derived::put_double_byte(codes, out);
       return true;
     }
     if (!is_half_width_katakana_unit(unit)) return false;
@@ -61,19 +99,24 @@ struct utf8_reading_kernel {
   }
 };
 
-struct utf8_to_sjis_kernel : fused::stateless, utf8_reading_kernel<utf8_to_sjis_kernel> {
+// For the kernels without a state.
+struct stateless_target : fused::stateless {
+  static void before_double_bytes(state, char*&) {}
+};
+
+struct utf8_to_sjis_kernel : stateless_target, utf8_reading_kernel<utf8_to_sjis_kernel> {
   using reference = reference_chain<utf8_to_unicode_engine, unicode_to_sjis_engine>;
   static constexpr std::size_t growth = 1;
 
   static void put_katakana(unsigned sjis_byte, state, char*& out) { *out++ = static_cast<char>(sjis_byte); }
-  static void put_codes(std::uint32_t codes, state, char*& out) {
+  static void put_double_byte(std::uint32_t codes, char*& out) {
     out[0] = static_cast<char>((codes >> 8) & 0xFF);
     out[1] = static_cast<char>(codes & 0xFF);
     out += 2;
   }
 };
 
-struct utf8_to_euc_kernel : fused::stateless, utf8_reading_kernel<utf8_to_euc_kernel> {
+struct utf8_to_euc_kernel : stateless_target, utf8_reading_kernel<utf8_to_euc_kernel> {
   using reference = reference_chain<utf8_to_unicode_engine, unicode_to_euc_engine>;
   static constexpr std::size_t growth = 1;
 
@@ -82,7 +125,7 @@ struct utf8_to_euc_kernel : fused::stateless, utf8_reading_kernel<utf8_to_euc_ke
     out[1] = static_cast<char>(sjis_byte);
     out += 2;
   }
-  static void put_codes(std::uint32_t codes, state, char*& out) {
+  static void put_double_byte(std::uint32_t codes, char*& out) {
     out[0] = static_cast<char>(codes >> 24);
     out[1] = static_cast<char>((codes >> 16) & 0xFF);
     out += 2;
@@ -105,8 +148,8 @@ struct utf8_to_jis_kernel : utf8_reading_kernel<utf8_to_jis_kernel> {
     fused::announce(s, jis_K1, out);
     *out++ = static_cast<char>(sjis_byte - 0x80);
   }
-  static void put_codes(std::uint32_t codes, state& s, char*& out) {
-    fused::announce(s, jis_K2, out);
+  static void before_double_bytes(state& s, char*& out) { fused::announce(s, jis_K2, out); }
+  static void put_double_byte(std::uint32_t codes, char*& out) {
     out[0] = static_cast<char>((codes >> 24) & 0x7F);
     out[1] = static_cast<char>((codes >> 16) & 0x7F);
     out += 2;

@@ -13,6 +13,10 @@ codecs, the same preferences), so each flat entry is exactly what the reference 
   unicode_block,    UTF-16 unit -> (unicode_to_euc << 16 | unicode_to_sjis) for characters with a
   unicode_codes     double-byte code on both sides: block unicode_block[unit >> 6], entry
                     unit & 63; blocks are shared, block 0 is empty
+  utf8_block        the first two bytes of a three-byte UTF-8 sequence, b0 | (b1 & 3F) << 8 ->
+                    where the block of its unit starts in unicode_codes (unicode_block[unit >> 6]
+                    << 6), the continuation byte taken unchecked as the reference reader takes
+                    it; 0, the empty block, where b0 does not lead three bytes
 UTF-8 bytes are packed first byte lowest, their count in bits 24-27 and the count of source
 bytes they stand for in bits 28-31; 0 means "no entry": the fused kernel leaves that character
 to the reference chain.
@@ -93,6 +97,12 @@ def build(tables):
     unicode_codes = []
     for block, _ in sorted(blocks.items(), key=lambda item: item[1]):
         unicode_codes.extend(block)
+    assert len(unicode_codes) <= 0x10000
+    utf8_block = []
+    for continuation in range(0x40):
+        for lead in range(0x100):
+            top = (lead & 0x0F) << 6 | continuation
+            utf8_block.append(unicode_block[top] << 6 if 0xE0 <= lead <= 0xEF else 0)
     return {
         "sjis_pair_utf8": sjis_pair_utf8,
         "sjis_single_utf8": sjis_single_utf8,
@@ -100,6 +110,7 @@ def build(tables):
         "euc_pair_sjis": euc_pair_sjis,
         "unicode_block": unicode_block,
         "unicode_codes": unicode_codes,
+        "utf8_block": utf8_block,
     }
 
 
@@ -123,6 +134,7 @@ def render(flat):
         ("std::uint16_t", "euc_pair_sjis", 12, 4),
         ("std::uint16_t", "unicode_block", 16, None),
         ("std::uint32_t", "unicode_codes", 8, 8),
+        ("std::uint16_t", "utf8_block", 16, None),
     ]
     for kind, name, per_line, width in shapes:
         values = flat[name]

@@ -159,6 +159,25 @@ TEST(flat_tables, utf16_units_to_shift_jis_and_euc) {
   EXPECT_EQ(entries, 7389 - 63);
 }
 
+// The kernels look a three-byte sequence up by its bytes: every first and second byte, and
+// every third byte's low six bits and a few of its high ones, as the reference reader's unit.
+TEST(flat_tables, three_byte_utf8_as_the_unit) {
+  for (std::uint32_t lead = 0; lead < 256; ++lead) {
+    for (std::uint32_t second = 0; second < 256; ++second) {
+      for (std::uint32_t third = 0; third < 256; third += third < 0x80 || third >= 0xC0 ? 13 : 1) {
+        const std::uint32_t bytes = lead | second << 8 | third << 16 | 0xA5000000u;
+        const std::uint32_t unit = (lead & utf8_lead_mask[3]) << 12 | (second & utf8_lead_mask[0]) << 6 |
+                                   (third & utf8_lead_mask[0]);
+        const std::uint32_t want = utf8_sequence_length(lead) == 3 ? flat::unicode_double_byte_codes(unit) : 0;
+        if (flat::three_byte_double_byte_codes(bytes) != want) {
+          ADD_FAILURE() << "UTF-8 " << code_name(lead) << " " << code_name(second) << " " << code_name(third);
+          return;
+        }
+      }
+    }
+  }
+}
+
 bool have_python() { return std::system("python3 -c pass >/dev/null 2>&1") == 0; }
 
 TEST(flat_tables, committed_source_is_the_generators_output) {

@@ -345,6 +345,54 @@ TEST(fused, seven_bit_runs_of_every_length) {
   }
 }
 
+// The kernels take runs of double-byte characters in a loop of their own: what ends a run, at
+// every offset from the run's start, and at the very end of the text (a character cut short).
+TEST(fused, whatever_ends_a_run) {
+  struct run_case {
+    encoding_id from;
+    std::string opening, common;
+    std::vector<std::string> breakers;
+  };
+  const run_case cases[] = {
+      {utf8,
+       "",
+       "\xE4\xBA\x9C",  // a kanji
+       {"\xEF\xBD\xB1",                 // half-width katakana: three bytes, no double-byte code
+        "\xE4\xB8\x82",                 // JIS X 0212 only
+        "\xEA\xB0\x80",                 // Hangul
+        "\xE4\x41\x42", "\xE4\xBA\xFF",  // continuation bytes the reference takes unchecked
+        "\xE0\x80\x80", "\xE0\x81\x81",  // overlong forms
+        "\xED\xA0\x80",                 // an encoded surrogate
+        "\xC2\xA7", "\xC1\xBF",          // two bytes, with a code and overlong
+        "\xF0\x9F\x98\x80", "\x80", "\xFF", "a", "\n",
+        "\xE4", "\xE4\xBA"}},              // cut short
+      {jis,
+       "\x1B$B",
+       "\x30\x21",
+       {"\x1B(B" "ab", "\x1B$B", "\x1B(J" "ab", "\x1B$(D\x30\x21", "\x1B(I\x31", "\x0E\x31\x0F",
+        "\n", " ", "\x7F\x21", "\x21\x7F", "\xB0\xA1", "\x22\x2F",  // the last: no character
+        "\x1B", "\x1B$", "\x30"}},         // cut short
+  };
+  std::mt19937 random(7);
+  for (const run_case& c : cases) {
+    for (const pair p : fused_pairs) {
+      if (p.from != c.from && !(c.from == jis && p.from == iso2022jp)) continue;
+      for (const std::string& breaker : c.breakers) {
+        bool ok = true;
+        for (std::size_t before = 0; ok && before < 24; ++before) {
+          std::string run;
+          for (std::size_t i = 0; i < before; ++i) run += c.common;
+          std::string after;
+          for (std::size_t i = 0; i < 24; ++i) after += c.common;
+          const std::string name = "run of " + std::to_string(before) + " ended by " + hex(breaker);
+          ok = matches_reference(name, p, c.opening + run + breaker + after, random, 1 + before % 9) &&
+               matches_reference(name + " at the end", p, c.opening + run + breaker, random, 1 + before % 9);
+        }
+      }
+    }
+  }
+}
+
 // A run across the end of the kernel's output room: the kernel stops there and goes on with
 // fresh room, so every end of the run around it is tried.
 TEST(fused, seven_bit_runs_across_the_output_room) {
