@@ -5,11 +5,13 @@
 // direct engines, which decide what their duplicates become in EUC-JP and JIS.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "morvik/ansi_sjis.h"
 #include "morvik/flat_tables.h"
 #include "morvik/fused_engine.h"
 #include "morvik/jis.h"
+#include "morvik/pair_blocks.h"
 #include "morvik/utf.h"
 
 namespace morvik {
@@ -27,11 +29,25 @@ struct sjis_to_utf8_kernel : fused::stateless {
   static constexpr std::size_t growth = 3;  // a half-width katakana byte becomes three
 
   // A pair and a single byte are looked up alike, both at once: the pair table has an empty
-  // row for every byte that leads no pair, so the step does not branch on the kind of
-  // character, which in prose changes every two or three characters. The step moves on by what
-  // the lead byte alone says, so that the next step need not wait for the table.
+  // row for every byte that leads no pair and the single table no entry for a lead byte, so
+  // one of the two is 0 and the step does not branch on the kind of character, which in prose
+  // changes every two or three characters.
+  static bool put_character(const char* text, char*& out) {
+    const unsigned b = byte_value(text[0]);
+    const std::uint32_t packed =
+        flat::sjis_pair_utf8[flat::sjis_lead_offset[b] + byte_value(text[1])] | flat::sjis_single_utf8[b];
+    if (packed == 0) return false;
+    fused::put_packed(packed, out);
+    return true;
+  }
+
+  // A block where the sixteen bytes and one more are there, else one character, moving on by
+  // what the lead byte alone says, so that the next step need not wait for the table.
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state&) {
+    if (end - text >= static_cast<std::ptrdiff_t>(pair_block_reach)) {
+      return convert_pair_block<sjis_to_utf8_kernel>(text, out, sjis_lead_bits(text));
+    }
     const unsigned b = byte_value(text[0]);
     const unsigned next = fused::has_bytes<Checked>(text, end, 2) ? byte_value(text[1]) : 0;
     const std::uint32_t packed =

@@ -442,4 +442,54 @@ TEST(fused, states_across_the_hand_over) {
   }
 }
 
+// The Shift_JIS and EUC-JP readers take sixteen bytes at a time and find where the characters
+// start from the lead bytes: runs of pairs whose second bytes are lead bytes too, moved by single
+// bytes to every alignment against the blocks (so that pairs are cut at every block edge), a
+// byte to stop at at every offset of the run, and the input ending at every byte.
+TEST(fused, pair_blocks_at_every_alignment) {
+  struct reader {
+    encoding_id from;
+    std::vector<pair> pairs;
+    std::vector<std::string> characters;  // pairs and single bytes the kernels convert
+    std::vector<std::string> stops;       // what they leave to the chain
+  };
+  const reader readers[] = {
+      {sjis,
+       {{sjis, utf8}, {sjis, euc}, {sjis, jis}},
+       {"\x88\x9F", "\x83\x81", "\xE0\xE0", "\x82\xA0", "a", "\x81\x40", "\xB1", "\x9F\xFC"},
+       {"\xF0\x40", "\x80", "\x88\x20", "\xFF", "\x87\x90", "\x88"}},
+      {euc,
+       {{euc, utf8}, {euc, sjis}},
+       {"\xB0\xA1", "\xA4\xA2", "\x8E\xB1", "a", "\xFE\xFE", "\xA1\xA1", "\n"},
+       {"\x8F\xA2\xB7", "\xA1" "a", "\xFF\xA1", "\x80", "\x8E\xE0", "\xB0"}},
+  };
+  std::mt19937 random(5);
+  for (const reader& r : readers) {
+    bool ok = true;
+    for (std::size_t shift = 0; ok && shift < 18; ++shift) {
+      // A run of pairs, with single bytes every so often in the second half.
+      std::string run(shift, 'x');
+      for (std::size_t i = 0; i < 40; ++i) {
+        run += r.characters[i < 20 ? i % 3 : (i * 7 + shift) % r.characters.size()];
+      }
+      for (std::size_t stop = 0; ok && stop < r.stops.size(); ++stop) {
+        for (std::size_t at = shift; ok && at <= shift + 34; at += 1 + (at + stop) % 3) {
+          std::string text = run;
+          text.insert(at, r.stops[stop]);
+          for (pair p : r.pairs) {
+            ok = matches_reference("stop " + std::to_string(stop) + " at " + std::to_string(at), p, text, random, 40);
+            if (!ok) break;
+          }
+        }
+      }
+      for (std::size_t length = 0; ok && length <= run.size(); ++length) {
+        for (pair p : r.pairs) {
+          ok = matches_reference("run ending at " + std::to_string(length), p, run.substr(0, length), random, 40);
+          if (!ok) break;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace

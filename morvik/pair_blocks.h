@@ -1,0 +1,92 @@
+#pragma once
+// Sixteen bytes at a time for the kernels that read double-byte text: which bytes may lead a
+// pair, and from that where every character of the block starts. A kernel then converts the
+// characters of a block each on its own, instead of finding the next one from the length of
+// the last, which would make every character wait for the table loads of the one before.
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace morvik {
+
+inline constexpr std::size_t pair_block_size = 16;
+
+// Bit i set where byte i of the block lies in [low, low + count); count at most 128.
+inline std::uint32_t byte_range_bits(const char* text, unsigned low, unsigned count) {
+#if defined(__SSE2__)
+  // Moving `low` to -128 makes the range one signed comparison.
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  const __m128i moved = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - low)));
+  const __m128i below = _mm_set1_epi8(static_cast<char>(0x80 + count));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(moved, below)));
+#else
+  std::uint32_t bits = 0;
+  for (std::size_t i = 0; i < pair_block_size; ++i) {
+    bits |= std::uint32_t{static_cast<unsigned char>(text[i]) - low < count} << i;
+  }
+  return bits;
+#endif
+}
+
+// Shift_JIS lead bytes 81-9F and E0-FC.
+inline std::uint32_t sjis_lead_bits(const char* text) {
+  return byte_range_bits(text, 0x81, 0x1F) | byte_range_bits(text, 0xE0, 0x1D);
+}
+
+// Bytes 80-FF: in EUC-JP every byte of a pair (8E katakana and 8F leads included) is one.
+inline std::uint32_t high_byte_bits(const char* text) {
+#if defined(__SSE2__)
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text))));
+#else
+  return byte_range_bits(text, 0x80, 0x80);
+#endif
+}
+
+// The second bytes of the pairs, given the bytes that would lead a pair where a character starts
+// and a character starting at bit 0. A byte after one that is no lead starts a character, so
+// in every run of leads the pairs start at the run's first byte and every other byte after it;
+// an odd run takes the byte after it as a second byte. Adding a run's lowest bit clears the run
+// and sets the bit after it, so that (leads + start) ^ leads is the run and the byte after:
+// of those, the bits of the other parity than the start's are the second bytes. Bit 16 is a
+// second byte past the block.
+constexpr std::uint32_t pair_second_bytes(std::uint32_t leads) {
+  constexpr std::uint32_t even = 0x55555555u;
+  const std::uint32_t run_starts = leads & ~(leads << 1);
+  const std::uint32_t from_even = ((leads + (run_starts & even)) ^ leads) & ~even;
+  const std::uint32_t from_odd = ((leads + (run_starts & ~even)) ^ leads) & even;
+  return from_even | from_odd;
+}
+
+inline unsigned lowest_bit(std::uint32_t bits) { return static_cast<unsigned>(__builtin_ctz(bits)); }
+
+// Bytes a kernel must have at `text` for convert_pair_block: the block and a cut pair's second.
+inline constexpr std::size_t pair_block_reach = pair_block_size + 1;
+
+// Converts the first eight characters of the block at `text` whose pair leads are `leads`.
+// There are always eight, all of them in the first fifteen bytes or ending at the sixteenth,
+// since none is longer than two: a loop that always runs eight times is never mispredicted at
+// its end. `Kernel::put_character(at, out)` writes the character at `at`, or returns false
+// where the kernel stops. False, with `text` unmoved, where the first character is one to stop at.
+template <class Kernel>
+inline bool convert_pair_block(const char*& text, char*& out, std::uint32_t leads) {
+  // Bit 16 is set unless a pair is cut there, and then the eight characters end before it.
+  std::uint32_t starts = ~pair_second_bytes(leads);
+#if defined(__GNUC__)
+#pragma GCC unroll 8
+#endif
+  for (int i = 0; i < 8; ++i) {
+    const unsigned at = lowest_bit(starts);
+    starts &= starts - 1;
+    if (!Kernel::put_character(text + at, out)) {
+      text += at;
+      return at != 0;
+    }
+  }
+  text += lowest_bit(starts);
+  return true;
+}
+
+}  // namespace morvik

@@ -1,0 +1,52 @@
+// The sixteen-byte classification of the double-byte readers: the lead bytes of a block against
+// their byte-by-byte definitions, and the pairs' second bytes for every mask of leads against a
+// walk over the block one character after the other.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "morvik/ansi_sjis.h"
+#include "morvik/pair_blocks.h"
+
+namespace {
+
+using namespace morvik;
+
+// Every byte value at every position of a block, among neighbours that change with it.
+TEST(pair_blocks, lead_bits_byte_by_byte) {
+  for (unsigned value = 0; value < 256; ++value) {
+    char block[pair_block_size];
+    for (std::size_t i = 0; i < pair_block_size; ++i) block[i] = static_cast<char>(value + 37 * i);
+    std::uint32_t sjis = 0, high = 0;
+    for (std::size_t i = 0; i < pair_block_size; ++i) {
+      const unsigned byte = static_cast<unsigned char>(block[i]);
+      sjis |= std::uint32_t{is_sjis_lead_byte(byte)} << i;
+      high |= std::uint32_t{byte >= 0x80} << i;
+    }
+    EXPECT_EQ(sjis_lead_bits(block), sjis) << "block from " << value;
+    EXPECT_EQ(high_byte_bits(block), high) << "block from " << value;
+  }
+}
+
+// A lead takes the next byte with it, whatever that is; bit 16 is the byte after the block.
+std::uint32_t seconds_by_walking(std::uint32_t leads) {
+  std::uint32_t seconds = 0;
+  for (unsigned at = 0; at < pair_block_size;) {
+    if (leads >> at & 1) {
+      seconds |= std::uint32_t{1} << (at + 1);
+      at += 2;
+    } else {
+      at += 1;
+    }
+  }
+  return seconds;
+}
+
+TEST(pair_blocks, second_bytes_of_every_lead_mask) {
+  for (std::uint32_t leads = 0; leads < 0x10000; ++leads) {
+    ASSERT_EQ(pair_second_bytes(leads), seconds_by_walking(leads)) << "leads " << std::hex << leads;
+  }
+}
+
+}  // namespace
