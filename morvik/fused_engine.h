@@ -19,6 +19,7 @@
 //   static bool step(const char*& text, const char* end, char*& out, state& s);
 //   static unsigned ascii_run(const state& s, const char* text);  // 7-bit bytes it passes as they are
 //   static void before_ascii(state& s, char*& out);               // what goes before them
+//   static constexpr bool ascii_runs_from_blocks;                 // see below
 // A step converts one character or a block of at most `fused_lookahead` bytes, or returns false
 // and leaves `text` where the chain is to go on. Unchecked, it may read `fused_lookahead` bytes
 // ahead without looking at `end`; the loop gives it that only where they are left, and passes
@@ -28,7 +29,9 @@
 // 7-bit text is the engine's own: where `ascii_run` says how many of the next 16 bytes come out
 // unchanged in the kernel's state (0: the step decides), it writes `before_ascii` and copies them,
 // 16 at a time, before the next step. The JIS writers switch to ASCII there, the JIS readers
-// pass only their ASCII state's bytes, and stop at escapes and shifts.
+// pass only their ASCII state's bytes, and stop at escapes and shifts. A kernel whose step takes
+// a 7-bit byte without a branch has runs taken only from eight 7-bit bytes on: in text where
+// short runs and other characters alternate, a branch at every 7-bit byte is mispredicted.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -171,14 +174,20 @@ class fused_engine final : public transcode_engine {
       // Before `stop`, 16 bytes can be read and `growth` bytes written for every byte left.
       const char* const stop = text + steps;
       do {
-        if (byte_value(*text) < 0x80) {
+        if (Kernel::ascii_runs_from_blocks ? is_ascii_block(text) : byte_value(*text) < 0x80) {
           if (unsigned run = Kernel::ascii_run(state, text)) {
             Kernel::before_ascii(state, out);
+            // Whole blocks move on by a constant, so that the next load need not wait for the count.
             for (;;) {
               std::memcpy(out, text, run_block_size);
-              text += run;
-              out += run;
-              if (run < run_block_size || text >= stop) break;
+              if (run < run_block_size) {
+                text += run;
+                out += run;
+                break;
+              }
+              text += run_block_size;
+              out += run_block_size;
+              if (text >= stop) break;
               run = Kernel::ascii_run(state, text);
             }
             if (text >= stop) break;
@@ -203,8 +212,19 @@ class fused_engine final : public transcode_engine {
 // What the kernels share: packed UTF-8, the pair writers and the JIS writers' escapes.
 namespace fused {
 
+// For the kernels that pass every 7-bit byte unchanged, in a step that branches on it.
+struct passes_seven_bit {
+  static constexpr bool ascii_runs_from_blocks = false;
+  template <class State>
+  static unsigned ascii_run(const State&, const char* text) {
+    return seven_bit_run(text);
+  }
+  template <class State>
+  static void before_ascii(State&, char*&) {}
+};
+
 // For the kernels that carry no state.
-struct stateless {
+struct stateless : passes_seven_bit {
   struct state {};
   template <class Reference>
   static bool can_take(const Reference&) {
@@ -216,8 +236,6 @@ struct stateless {
   }
   template <class Reference>
   static void give_state(state, Reference&) {}
-  static unsigned ascii_run(state, const char* text) { return seven_bit_run(text); }
-  static void before_ascii(state, char*&) {}
 };
 
 // Output bytes packed as flat_tables.h packs UTF-8: first byte lowest, the count in bits 24-27.

@@ -17,7 +17,7 @@
 namespace morvik {
 
 template <class Derived, class Writer>
-struct jis_reading_kernel {
+struct jis_reading_kernel : fused::passes_seven_bit {
   using reference = reference_chain<jis_to_euc_engine, euc_to_unicode_engine, Writer>;
   using state = std::int32_t;
 
@@ -30,7 +30,6 @@ struct jis_reading_kernel {
     chain.template stage<0>().input_state.set(static_cast<jis_state>(s));
   }
   static unsigned ascii_run(state s, const char* text) { return s == jis_A ? plain_jis_run(text) : 0; }
-  static void before_ascii(state, char*&) {}
 
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state& s) {

@@ -27,6 +27,7 @@ inline bool is_sjis_lead_byte_by_range(unsigned byte) { return byte - 0x81 < 0x1
 struct sjis_to_utf8_kernel : fused::stateless {
   using reference = reference_chain<sjis_to_unicode_engine, unicode_to_utf8_engine>;
   static constexpr std::size_t growth = 3;  // a half-width katakana byte becomes three
+  static constexpr bool ascii_runs_from_blocks = true;
 
   // A pair and a single byte are looked up alike, both at once: the pair table has an empty
   // row for every byte that leads no pair and the single table no entry for a lead byte, so
@@ -94,7 +95,7 @@ struct sjis_to_euc_kernel : fused::stateless {
 };
 
 // The JIS writer's output state travels with the kernel.
-struct sjis_to_jis_kernel {
+struct sjis_to_jis_kernel : fused::passes_seven_bit {
   using reference = reference_chain<sjis_to_jis_engine>;
   using state = std::int32_t;
   static constexpr std::size_t growth = 4;  // ESC ( B before a single 7-bit byte
@@ -102,7 +103,6 @@ struct sjis_to_jis_kernel {
   static bool can_take(const reference&) { return true; }
   static state take_state(reference& chain) { return chain.stage<0>().output_state.current(); }
   static void give_state(state s, reference& chain) { chain.stage<0>().output_state.set(static_cast<jis_state>(s)); }
-  static unsigned ascii_run(state, const char* text) { return seven_bit_run(text); }
   static void before_ascii(state& s, char*& out) { fused::announce(s, jis_A, out); }
 
   template <bool Checked>

@@ -133,7 +133,7 @@ struct utf8_to_euc_kernel : stateless_target, utf8_reading_kernel<utf8_to_euc_ke
 };
 
 // The JIS writer's output state travels with the kernel and goes back to the last stage.
-struct utf8_to_jis_kernel : utf8_reading_kernel<utf8_to_jis_kernel> {
+struct utf8_to_jis_kernel : fused::passes_seven_bit, utf8_reading_kernel<utf8_to_jis_kernel> {
   using reference = reference_chain<utf8_to_unicode_engine, unicode_to_euc_engine, euc_to_jis_engine>;
   static constexpr std::size_t growth = 4;  // ESC ( B before a single 7-bit byte
   using state = std::int32_t;
@@ -141,7 +141,6 @@ struct utf8_to_jis_kernel : utf8_reading_kernel<utf8_to_jis_kernel> {
   static bool can_take(const reference&) { return true; }
   static state take_state(reference& chain) { return chain.stage<2>().output_state.current(); }
   static void give_state(state s, reference& chain) { chain.stage<2>().output_state.set(static_cast<jis_state>(s)); }
-  static unsigned ascii_run(state, const char* text) { return seven_bit_run(text); }
   static void before_ascii(state& s, char*& out) { fused::announce(s, jis_A, out); }
 
   static void put_katakana(unsigned sjis_byte, state& s, char*& out) {
