@@ -79,7 +79,9 @@ struct utf8_reading_kernel {
       Derived::put_double_byte(codes, to);
       at += 3;
       if (at >= stop) break;
-      codes = flat::three_byte_double_byte_codes(load_utf8_word(at));
+      const std::uint32_t word = load_utf8_word(at);
+      if ((word & 0xF0) != 0xE0) break;
+      codes = flat::three_byte_double_byte_codes(word);
     } while (codes != 0);
     text = at;
     out = to;
