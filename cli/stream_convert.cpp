@@ -1,5 +1,6 @@
 #include "cli/stream_convert.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <optional>
@@ -252,6 +253,9 @@ class pipeline {
         transliterates_(how.transliterate && look_alikes_.active()),
         offset_(offset) {
     if (how.strict) checker_.emplace(source, how.to, how.with_signatures, how.transliterate);
+    // Room for a block's output at once: grown by doubling, the output would touch fresh pages
+    // at every step, and a fresh page costs more than the copy.
+    engine_.output.reserve(4 * std::min(how.block_size, default_block_size));
     // The signature belongs at the very start, which has gone out already.
     if (signature_written && how.with_signatures && is_japanese_byte_encoding(source)) {
       signature_to_skip_ = signature_of(how.to);
@@ -438,8 +442,10 @@ byte_writer fd_writer(int fd) {
 }
 
 stream_result convert_stream(const byte_reader& read, const byte_writer& write,
-                             const conversion& how) {
-  block_source input(read, how.block_size == 0 ? default_block_size : how.block_size);
+                             const conversion& asked) {
+  conversion how = asked;
+  if (how.block_size == 0) how.block_size = default_block_size;
+  block_source input(read, how.block_size);
   stream_result result;
   result.source = how.from;
 
