@@ -14,7 +14,16 @@ namespace morvik {
 
 inline constexpr std::size_t pair_block_size = 16;
 
-// Bit i set where byte i of the block lies in [low, low + count); count at most 128.
+// Bit i set where byte i of the block lies in [low, low + count), byte by byte.
+inline std::uint32_t byte_range_bits_by_bytes(const char* text, unsigned low, unsigned count) {
+  std::uint32_t bits = 0;
+  for (std::size_t i = 0; i < pair_block_size; ++i) {
+    bits |= std::uint32_t{static_cast<unsigned char>(text[i]) - low < count} << i;
+  }
+  return bits;
+}
+
+// The same at once where there is SSE2; count at most 128.
 inline std::uint32_t byte_range_bits(const char* text, unsigned low, unsigned count) {
 #if defined(__SSE2__)
   // Moving `low` to -128 makes the range one signed comparison.
@@ -23,11 +32,7 @@ inline std::uint32_t byte_range_bits(const char* text, unsigned low, unsigned co
   const __m128i below = _mm_set1_epi8(static_cast<char>(0x80 + count));
   return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(moved, below)));
 #else
-  std::uint32_t bits = 0;
-  for (std::size_t i = 0; i < pair_block_size; ++i) {
-    bits |= std::uint32_t{static_cast<unsigned char>(text[i]) - low < count} << i;
-  }
-  return bits;
+  return byte_range_bits_by_bytes(text, low, count);
 #endif
 }
 

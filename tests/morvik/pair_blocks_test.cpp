@@ -29,6 +29,20 @@ TEST(pair_blocks, lead_bits_byte_by_byte) {
   }
 }
 
+// Every range the readers ask for, at once and byte by byte (the 32-bit build without SSE2
+// takes the second), on blocks of every byte value.
+TEST(pair_blocks, byte_ranges_at_once_and_byte_by_byte) {
+  const unsigned ranges[][2] = {{0x81, 0x1F}, {0xE0, 0x1D}, {0x80, 0x80}, {0x00, 0x80}, {0xA1, 0x5E}, {0xFF, 1}};
+  for (const auto& range : ranges) {
+    for (unsigned value = 0; value < 256; ++value) {
+      char block[pair_block_size];
+      for (std::size_t i = 0; i < pair_block_size; ++i) block[i] = static_cast<char>(value + 17 * i);
+      EXPECT_EQ(byte_range_bits(block, range[0], range[1]), byte_range_bits_by_bytes(block, range[0], range[1]))
+          << "range from " << range[0] << ", block from " << value;
+    }
+  }
+}
+
 // A lead takes the next byte with it, whatever that is; bit 16 is the byte after the block.
 std::uint32_t seconds_by_walking(std::uint32_t leads) {
   std::uint32_t seconds = 0;
