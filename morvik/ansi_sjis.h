@@ -20,20 +20,15 @@
 
 namespace morvik {
 
-inline bool is_sjis_second_byte(unsigned byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
-inline bool is_half_width_katakana(unsigned byte) { return byte >= 0xA1 && byte <= 0xDF; }
+constexpr bool is_sjis_second_byte(unsigned byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
+constexpr bool is_half_width_katakana(unsigned byte) { return byte >= 0xA1 && byte <= 0xDF; }
 inline bool is_sjis_user_defined(unsigned lead_byte) { return lead_byte >= 0xF0 && lead_byte <= 0xF9; }
 
 // JIS X 0208 row and cell of a Shift_JIS code, both in 21-7E, as j1 << 8 | j2.
-inline std::uint32_t sjis_to_jisx0208(unsigned lead_byte, unsigned trail_byte) {
-  unsigned row = 2 * (lead_byte < 0xA0 ? lead_byte - 0x70 : lead_byte - 0xB0);
-  unsigned cell;
-  if (trail_byte < 0x9F) {
-    row -= 1;
-    cell = trail_byte < 0x80 ? trail_byte - 0x1F : trail_byte - 0x20;
-  } else {
-    cell = trail_byte - 0x7E;
-  }
+constexpr std::uint32_t sjis_to_jisx0208(unsigned lead_byte, unsigned trail_byte) {
+  // A second byte from 9F up is the even row of the pair of rows the lead byte stands for.
+  const unsigned row = 2 * (lead_byte < 0xA0 ? lead_byte - 0x70 : lead_byte - 0xB0) - (trail_byte < 0x9F ? 1 : 0);
+  const unsigned cell = trail_byte >= 0x9F ? trail_byte - 0x7E : trail_byte < 0x80 ? trail_byte - 0x1F : trail_byte - 0x20;
   return row << 8 | cell;
 }
 

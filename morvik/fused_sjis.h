@@ -1,8 +1,9 @@
 #pragma once
-// Fused kernels that read Shift_JIS: to UTF-8 through the flat pair table, and the faster runs
-// of the direct engines to EUC-JP and JIS by the row/cell arithmetic of ansi_sjis.h.
+// Fused kernels that read Shift_JIS: to UTF-8 through the flat pair table, to EUC-JP through a
+// table made from the row/cell arithmetic of ansi_sjis.h, and to JIS by the arithmetic itself.
 // Lead bytes 87 (NEC row 13), ED-EE (NEC-selected IBM extensions) and F0 up are left to the
 // direct engines, which decide what their duplicates become in EUC-JP and JIS.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -17,7 +18,7 @@
 namespace morvik {
 
 // A lead byte whose pairs the direct engines map by the row/cell arithmetic alone.
-inline bool is_plain_sjis_lead_byte(unsigned lead_byte) {
+constexpr bool is_plain_sjis_lead_byte(unsigned lead_byte) {
   return (lead_byte >= 0x81 && lead_byte <= 0x9F && lead_byte != 0x87) || (lead_byte >= 0xE0 && lead_byte <= 0xEC);
 }
 
@@ -61,17 +62,54 @@ struct sjis_to_utf8_kernel : fused::stateless {
 };
 
 // The JIS X 0208 code of a pair the direct engines map by arithmetic, or 0.
-inline std::uint32_t plain_sjis_pair_to_jis(unsigned lead_byte, unsigned second_byte) {
+constexpr std::uint32_t plain_sjis_pair_to_jis(unsigned lead_byte, unsigned second_byte) {
   if (!is_plain_sjis_lead_byte(lead_byte) || !is_sjis_second_byte(second_byte)) return 0;
   return sjis_to_jisx0208(lead_byte, second_byte);
 }
 
+// The EUC-JP bytes of every pair the direct engines map by arithmetic, packed as flat_tables.h
+// packs UTF-8, in the rows of flat::sjis_lead_offset (0: none); made at compile time from the
+// arithmetic itself.
+inline constexpr std::array<std::uint32_t, flat::sjis_rows * 256> sjis_pair_euc = [] {
+  std::array<std::uint32_t, flat::sjis_rows * 256> entries{};
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+    for (unsigned second = 0; second < 256; ++second) {
+      const std::uint32_t jis_code = plain_sjis_pair_to_jis(lead, second);
+      if (jis_code == 0) continue;
+      entries[flat::sjis_lead_offset[lead] + second] = (jis_code >> 8 | 0x80) | ((jis_code & 0xFF) | 0x80) << 8 | 0x22000000u;
+    }
+  }
+  return entries;
+}();
+
+// A 7-bit byte as itself and a half-width katakana byte after 8E, packed the same way; 0 for
+// every other byte.
+inline constexpr std::array<std::uint32_t, 256> sjis_single_euc = [] {
+  std::array<std::uint32_t, 256> entries{};
+  for (unsigned byte = 0; byte < 0x80; ++byte) entries[byte] = byte | 0x11000000u;
+  for (unsigned byte = 0xA1; byte <= 0xDF; ++byte) entries[byte] = 0x8E | byte << 8 | 0x12000000u;
+  return entries;
+}();
+
 struct sjis_to_euc_kernel : fused::stateless {
   using reference = reference_chain<sjis_to_euc_engine>;
   static constexpr std::size_t growth = 2;
+  static constexpr bool ascii_runs_from_blocks = true;
+
+  // As sjis_to_utf8_kernel: one of the two entries is 0.
+  static bool put_character(const char* text, char*& out) {
+    const unsigned b = byte_value(text[0]);
+    const std::uint32_t packed = sjis_pair_euc[flat::sjis_lead_offset[b] + byte_value(text[1])] | sjis_single_euc[b];
+    if (packed == 0) return false;
+    fused::put_packed(packed, out);
+    return true;
+  }
 
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state&) {
+    if (end - text >= static_cast<std::ptrdiff_t>(pair_block_reach)) {
+      return convert_pair_block<sjis_to_euc_kernel>(text, out, sjis_lead_bits(text));
+    }
     const unsigned b = byte_value(text[0]);
     if (b < 0x80) {
       *out++ = static_cast<char>(b);
