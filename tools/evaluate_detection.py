@@ -21,10 +21,12 @@ their modules are found.
 the corpus the weights and the guesser's model are counted in, for tuning, never for the
 figures we report. --corpus messages draws them from the Japanese message catalogues
 installed (/usr/share/locale/ja/LC_MESSAGES/*.mo): short interface texts, held out as well,
-though which catalogues there are depends on the machine.
+though which catalogues there are depends on the machine. --corpus gimp draws them from the
+Japanese help of an image editor (gimp-help-ja, HTML): another held-out corpus, with much
+katakana in it, which its half-width slice turns narrow.
 
 Usage: evaluate_detection.py --library build/native/morvik-library/libmorvik.a
-           [--per-cell 300] [--seed 1] [--dump DIR] [--corpus docs|manpages|messages] [--peers nkf,ICU]
+           [--per-cell 300] [--seed 1] [--dump DIR] [--corpus docs|gimp|manpages|messages] [--peers nkf,ICU]
 Prints the accuracy in percent per bucket and encoding for every detector.
 """
 import argparse
@@ -51,6 +53,7 @@ CORPUS = [
     "/usr/share/doc/debian-policy/ja/policy.html",
     "/usr/share/doc/maint-guide-ja/html",
 ]
+GIMP_HELP = "/usr/share/gimp/2.0/help/ja"
 SKIPPED_PAGES = re.compile(r"^(genindex|search|index-)")
 
 ENCODINGS = [  # label, Python codec, the id our detector gives
@@ -142,12 +145,11 @@ def read_messages():
     return documents
 
 
-def read_documents():
+def read_html(directories, missing):
     documents = []
-    for directory in CORPUS:
+    for directory in directories:
         if not os.path.isdir(directory):
-            sys.exit(f"missing {directory}: apt-get install debian-reference-ja developers-reference-ja "
-                     "debian-policy-ja maint-guide-ja")
+            sys.exit(f"missing {directory}: apt-get install {missing}")
         for name in sorted(os.listdir(directory)):
             if not name.endswith(".html") or SKIPPED_PAGES.match(name):
                 continue
@@ -163,6 +165,14 @@ def read_documents():
             if any(ord(ch) > 0x7F for ch in text):
                 documents.append(text)
     return documents
+
+
+def read_documents():
+    return read_html(CORPUS, "debian-reference-ja developers-reference-ja debian-policy-ja maint-guide-ja")
+
+
+def read_gimp_help():
+    return read_html([GIMP_HELP], "gimp-help-ja")
 
 
 def draw(documents, random_source, codec, low, high, transform=None):
@@ -304,12 +314,12 @@ def main():
     parser.add_argument("--per-cell", type=int, default=300)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--dump", help="write the samples into this directory")
-    parser.add_argument("--corpus", choices=["docs", "manpages", "messages"], default="docs")
+    parser.add_argument("--corpus", choices=["docs", "gimp", "manpages", "messages"], default="docs")
     parser.add_argument("--peers", default="nkf,uchardet,chardet,charset-normalizer,ICU",
                         help="the other detectors to run, comma-separated (none: empty)")
     arguments = parser.parse_args()
 
-    documents = {"docs": read_documents, "manpages": read_manual_pages, "messages": read_messages}[arguments.corpus]()
+    documents = {"docs": read_documents, "gimp": read_gimp_help, "manpages": read_manual_pages, "messages": read_messages}[arguments.corpus]()
     samples = make_samples(documents, arguments.per_cell, arguments.seed)
     if arguments.dump:
         os.makedirs(arguments.dump, exist_ok=True)
