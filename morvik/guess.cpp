@@ -1,8 +1,9 @@
 // The guesser reads the whole text in every candidate encoding and keeps the reading that
 // looks most like real text: each reading is charged what its characters cost under a class
-// bigram model of Japanese (guess_tables.cpp), and every byte sequence the encoding cannot
-// hold costs more than any character. Validity does most of the work on long texts; the
-// model decides the short ones, where one kanji in EUC-JP can be a valid but odd UTF-8 letter.
+// bigram model of Japanese (guess_tables.cpp), where a katakana also depends on the one before
+// it, and every byte sequence the encoding cannot hold costs more than any character. Validity
+// does most of the work on long texts; the model decides the short ones, where one kanji in
+// EUC-JP can be a valid but odd UTF-8 letter.
 #include "morvik/guess.h"
 
 #include <array>
@@ -52,8 +53,9 @@ void fill_model(character_model& model) {
     for (std::size_t code = first; code < end; ++code) {
       const unsigned character_class = guess_class_runs[run].character_class;
       model.character_class[code] = static_cast<std::uint8_t>(character_class);
-      const bool in_cp932 = unicode_to_sjis.lookup(static_cast<std::int32_t>(code)) != 0;
-      model.cost[code] = guess_unseen_cost[character_class][in_cp932 ? 0 : 1];
+      const std::uint32_t sjis_code = unicode_to_sjis.lookup(static_cast<std::int32_t>(code));
+      const int group = sjis_code == 0 ? 2 : sjis_code < guess_common_sjis_end ? 0 : 1;
+      model.cost[code] = guess_unseen_cost[character_class][group];
     }
   }
   for (std::size_t i = 0; i < guess_character_count; ++i)
@@ -69,6 +71,17 @@ const character_model& model() {
   return storage;
 }
 
+// What `code` costs after `previous` when both are katakana of one width, else null.
+const std::uint16_t* pair_cost(char32_t previous, char32_t code) {
+  if (previous - guess_katakana_first < guess_katakana_count && code - guess_katakana_first < guess_katakana_count)
+    return &guess_katakana_pair_cost[previous - guess_katakana_first][code - guess_katakana_first];
+  if (previous - guess_half_width_katakana_first < guess_half_width_katakana_count &&
+      code - guess_half_width_katakana_first < guess_half_width_katakana_count)
+    return &guess_half_width_katakana_pair_cost[previous - guess_half_width_katakana_first]
+                                               [code - guess_half_width_katakana_first];
+  return nullptr;
+}
+
 // One candidate's reading of the text and what it has cost so far.
 class reading {
  public:
@@ -82,21 +95,26 @@ class reading {
       cost = model_.cost[code];
     } else {
       character_class = code >= 0x20000 && code <= 0x3FFFF ? ideograph_class : other_class;
-      cost = guess_unseen_cost[character_class][1];
+      cost = guess_unseen_cost[character_class][2];
     }
+    // Within a run of katakana the letter before tells what may follow.
+    if (const std::uint16_t* pair = pair_cost(previous_code_, code)) cost = *pair;
     total_ += cost + guess_transition_cost[previous_][character_class];
     previous_ = character_class;
+    previous_code_ = code;
     if (code >= 0x80) ++multi_byte_;
     if (character_class == control_class && code != 0x1B) ++controls_;
   }
   void invalid() {
     total_ += invalid_cost;
     previous_ = control_class;
+    previous_code_ = 0;
     ++invalid_;
   }
   void unmapped() {
     total_ += unmapped_cost;
     previous_ = other_class;
+    previous_code_ = 0;
     ++invalid_;
   }
   void end() { total_ += guess_transition_cost[previous_][line_break_class]; }
@@ -110,6 +128,7 @@ class reading {
   const character_model& model_;
   cost_type total_ = 0;
   unsigned previous_ = line_break_class;
+  char32_t previous_code_ = 0;
   std::size_t invalid_ = 0;
   std::size_t multi_byte_ = 0;
   std::size_t controls_ = 0;

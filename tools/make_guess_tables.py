@@ -18,10 +18,20 @@ in the pages, yet old Shift_JIS and EUC-JP files are full of them: every eighth 
 counted a second time with its katakana written narrow, at a sixteenth of the weight, so the
 model knows them as katakana that are rarer.
 
+Within a run of katakana a letter costs what it costs after the letter before it: pairs of
+neighbouring katakana are counted, full-width in the pages and half-width in every page
+written narrow, and smoothed towards the letter's own cost (Witten-Bell: a letter followed
+by many different letters leaves more room for unseen ones). Short texts where a kanji or
+two of EUC-JP read as a few half-width katakana in Shift_JIS (or the other way round) are
+told apart by whether the katakana spell anything.
+
 A character seen fewer than MIN_COUNT times costs what an unseen member of its class costs:
-the class's singletons (plus one) are its unseen members' share, JIS_SHARE of it spread
-evenly over the members that CP932 writes (Japanese text is made of them) and the rest over
-the others.
+the class's singletons (plus one) are its unseen members' share, JIS_SHARE of it for the
+members that CP932 writes (Japanese text is made of them) and the rest for the others.
+The CP932 share is split between the first 47 rows of the code (symbols, kana and the
+first-level kanji, the ones in everyday use: Shift_JIS below 98 9F) and the rest
+(second-level kanji, vendor symbols) as the singletons of the class split, plus one each:
+the corpus is small for kanji, and a first-level one it lacks is still a common one.
 
 Usage: make_guess_tables.py [--count [--corpus DIR]] [--counts FILE] [--output FILE]
 Both steps are deterministic: the same corpus gives the same bytes.
@@ -34,6 +44,7 @@ import os
 import re
 import sys
 
+import generate_tables  # the library's own mappings
 from japanese_text import half_width_map
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -78,6 +89,11 @@ HALF_WIDTH_EVERY = 8       # every eighth page is counted narrow as well
 HALF_WIDTH_WEIGHT = 1 / 16
 JIS_SHARE = 0.95
 UNIT = 64                  # cost units per bit
+# The runs of letters whose pairs are counted: full-width katakana and half-width katakana
+# (not the half-width punctuation before them), each a square table from its first code.
+PAIR_BLOCKS = [("katakana", 0x30A0, 96), ("half_width_katakana", 0xFF66, 58)]
+COMMON_SJIS_END = 0x989F     # Shift_JIS codes below: rows 1-47, the first-level kanji's end
+PAIR_WEIGHT = 0.9
 MAX_COST = 0xFFFF
 
 # Roff's glyph escapes that stand for a character of the text.
@@ -147,10 +163,15 @@ def count(directory):
     table = class_table()
     characters = collections.Counter()
     pairs = collections.Counter()
+    letter_pairs = collections.Counter()
     narrow = narrow_map()
     pages = 0
     for number, (_, text) in enumerate(read_pages(directory)):
         pages += 1
+        for version in (text, text.translate(narrow)):
+            for a, b in zip(version, version[1:]):
+                if pair_block(ord(a)) is not None and pair_block(ord(a)) == pair_block(ord(b)):
+                    letter_pairs[ord(a), ord(b)] += 16
         versions = [(text, 16)]  # whole weights are counted in sixteenths
         if number % HALF_WIDTH_EVERY == 0:
             versions.append((text.translate(narrow), int(16 * HALF_WIDTH_WEIGHT)))
@@ -162,16 +183,26 @@ def count(directory):
             page_pairs = collections.Counter(zip(b"\0" + classes, classes + b"\0"))
             for pair, n in page_pairs.items():
                 pairs[pair] += n * weight
-    return pages, characters, pairs
+    return pages, characters, pairs, letter_pairs
 
 
-def write_counts(path, pages, characters, pairs):
+def pair_block(code):
+    for index, (_, first, size) in enumerate(PAIR_BLOCKS):
+        if first <= code < first + size:
+            return index
+    return None
+
+
+def write_counts(path, pages, characters, pairs, letter_pairs):
     with open(path, "w", encoding="ascii", newline="\n") as out:
         out.write("# Counts (in sixteenths) for tools/make_guess_tables.py, made by its --count step from\n")
         out.write("# manpages-ja and manpages-ja-dev 0.5.0.0.20221215+dfsg-1; %d pages.\n" % pages)
-        out.write("# 'pair A B n': class B follows class A; 'U+XXXX n': one character.\n")
+        out.write("# 'pair A B n': class B follows class A; 'U+XXXX n': one character;\n")
+        out.write("# 'letters U+XXXX U+YYYY n': katakana Y follows katakana X (every page, and every page narrow).\n")
         for (a, b), n in sorted(pairs.items()):
             out.write(f"pair {CLASSES[a]} {CLASSES[b]} {n}\n")
+        for (a, b), n in sorted(letter_pairs.items()):
+            out.write(f"letters U+{a:04X} U+{b:04X} {n}\n")
         for ch, n in sorted(characters.items(), key=lambda item: ord(item[0])):
             out.write(f"U+{ord(ch):04X} {n}\n")
 
@@ -179,6 +210,7 @@ def write_counts(path, pages, characters, pairs):
 def read_counts(path):
     characters = {}
     pairs = collections.Counter()
+    letter_pairs = collections.Counter()
     with open(path, encoding="ascii") as stream:
         for line in stream:
             if line.startswith("#"):
@@ -186,9 +218,11 @@ def read_counts(path):
             fields = line.split()
             if fields[0] == "pair":
                 pairs[CLASS[fields[1]], CLASS[fields[2]]] = int(fields[3])
+            elif fields[0] == "letters":
+                letter_pairs[int(fields[1][2:], 16), int(fields[2][2:], 16)] = int(fields[3])
             else:
                 characters[int(fields[0][2:], 16)] = int(fields[1])
-    return characters, pairs
+    return characters, pairs, letter_pairs
 
 
 def cost(probability):
@@ -210,10 +244,24 @@ def cp932_characters():
     return result
 
 
-def make_model(characters, pairs):
+def unseen_group(code, sjis):
+    """0: rows 1-47 of CP932 (with the half-width katakana), 1: the rest of CP932, 2: the others."""
+    if code not in sjis:
+        return 2
+    return 0 if sjis[code] < COMMON_SJIS_END else 1
+
+
+def sjis_codes():
+    """Each character's Shift_JIS code under the library's own mapping."""
+    return generate_tables.build_character_tables()["unicode_to_sjis"]
+
+
+def make_model(characters, pairs, letter_pairs):
     table = class_table()
     jis = cp932_characters()
-    members = collections.Counter((table[code], code in jis) for code in range(0x10000))
+    sjis = sjis_codes()
+    assert set(sjis) - set(range(0x80)) == jis
+    members = collections.Counter((table[code], unseen_group(code, sjis)) for code in range(0x10000))
     class_totals = collections.Counter()
     singletons = collections.Counter()
     seen = collections.Counter()
@@ -223,23 +271,42 @@ def make_model(characters, pairs):
         c = table[code]
         class_totals[c] += n
         if n >= MIN_COUNT * 16:
-            seen[c, code in jis] += 1
+            seen[c, unseen_group(code, sjis)] += 1
         else:
-            singletons[c] += n
+            singletons[c, unseen_group(code, sjis)] += n
     unseen_cost = []
     for c in range(len(CLASSES)):
         total = class_totals[c] + 16
-        unseen_mass = (singletons[c] + 16) / total
-        unseen_jis = members[c, True] - seen[c, True]
-        unseen_other = members[c, False] - seen[c, False]
-        share = JIS_SHARE if unseen_jis and unseen_other else 1.0 if unseen_jis else 0.0
-        unseen_cost.append([cost(unseen_mass * share / max(1, unseen_jis)) if share else MAX_COST,
-                            cost(unseen_mass * (1 - share) / max(1, unseen_other)) if share < 1 else MAX_COST])
+        unseen_mass = (sum(singletons[c, g] for g in range(3)) + 16) / total
+        unseen = [members[c, g] - seen[c, g] for g in range(3)]
+        in_cp932 = unseen[0] + unseen[1]
+        share = JIS_SHARE if in_cp932 and unseen[2] else 1.0 if in_cp932 else 0.0
+        # The CP932 share goes to its two groups as the singletons do, plus one each.
+        weights = [singletons[c, g] + 16 if unseen[g] else 0 for g in range(2)]
+        shares = [share * w / max(1, sum(weights)) for w in weights] + [1 - share]
+        unseen_cost.append([cost(unseen_mass * shares[g] / unseen[g]) if shares[g] and unseen[g] else MAX_COST
+                            for g in range(3)])
     character_costs = []
+    unigram = {}
     for code, n in sorted(characters.items()):
         if code <= 0xFFFF and n >= MIN_COUNT * 16:
             c = table[code]
             character_costs.append((code, cost(n / (class_totals[c] + 16))))
+            unigram[code] = n / (class_totals[c] + 16)
+
+    def letter_probability(code):
+        if code in unigram:
+            return unigram[code]
+        return 2 ** (-unseen_cost[table[code]][unseen_group(code, sjis)] / UNIT)
+    letter_costs = []
+    for _, first, size in PAIR_BLOCKS:
+        block = []
+        for a in range(first, first + size):
+            followers = {b: letter_pairs[a, b] for b in range(first, first + size) if letter_pairs[a, b]}
+            n = sum(followers.values())
+            block.append([cost(PAIR_WEIGHT * followers.get(b, 0) / n + (1 - PAIR_WEIGHT) * letter_probability(b))
+                          if n else cost(letter_probability(b)) for b in range(first, first + size)])
+        letter_costs.append(block)
     transitions = []
     for a in range(len(CLASSES)):
         row_total = sum(pairs[a, b] for b in range(len(CLASSES)))
@@ -248,10 +315,10 @@ def make_model(characters, pairs):
             if CLASSES[a] in TEXT_CLASSES and name in TEXT_CLASSES:
                 row[b] = min(row[b], TRANSITION_CEILING * UNIT)
         transitions.append(row)
-    return table, unseen_cost, character_costs, transitions
+    return table, unseen_cost, character_costs, transitions, letter_costs
 
 
-def render(table, unseen_cost, character_costs, transitions):
+def render(table, unseen_cost, character_costs, transitions, letter_costs):
     lines = ["// generated by tools/make_guess_tables.py from tools/data/guess_counts.txt, do not edit",
              "// The guesser's character model: costs in 1/64 bit of a character given its class and of",
              "// a class given the one before it.",
@@ -265,9 +332,9 @@ def render(table, unseen_cost, character_costs, transitions):
         lines.append("    " + " ".join(f"{{0x{code:04X}, {c}}}," for code, c in runs[i:i + 6]))
     lines.append("};")
     lines.append("")
-    lines.append(f"const std::uint16_t guess_unseen_cost[guess_class_count][2] = {{")
-    for a, pair in enumerate(unseen_cost):
-        lines.append(f"    {{{pair[0]}, {pair[1]}}},  // {CLASSES[a]}")
+    lines.append(f"const std::uint16_t guess_unseen_cost[guess_class_count][3] = {{")
+    for a, group in enumerate(unseen_cost):
+        lines.append(f"    {{{group[0]}, {group[1]}, {group[2]}}},  // {CLASSES[a]}")
     lines.append("};")
     lines.append("")
     lines.append("const std::uint16_t guess_transition_cost[guess_class_count][guess_class_count] = {")
@@ -275,6 +342,12 @@ def render(table, unseen_cost, character_costs, transitions):
         lines.append("    {" + ", ".join(str(v) for v in row) + f"}},  // after {CLASSES[a]}")
     lines.append("};")
     lines.append("")
+    for (name, first, size), block in zip(PAIR_BLOCKS, letter_costs):
+        lines.append(f"const std::uint16_t guess_{name}_pair_cost[{size}][{size}] = {{  // from U+{first:04X}")
+        for row in block:
+            lines.append("    {" + ", ".join(str(v) for v in row) + "},")
+        lines.append("};")
+        lines.append("")
     lines.append(f"const character_cost guess_character_costs[{len(character_costs)}] = {{")
     for i in range(0, len(character_costs), 6):
         lines.append("    " + " ".join(f"{{0x{code:04X}, {c}}}," for code, c in character_costs[i:i + 6]))
@@ -298,8 +371,7 @@ def main():
             sys.exit(f"missing {arguments.corpus}: apt-get install manpages-ja manpages-ja-dev")
         write_counts(arguments.counts, *count(arguments.corpus))
         return
-    characters, pairs = read_counts(arguments.counts)
-    source = render(*make_model(characters, pairs))
+    source = render(*make_model(*read_counts(arguments.counts)))
     with open(arguments.output, "w", encoding="ascii", newline="\n") as out:
         out.write(source)
 

@@ -129,6 +129,19 @@ TEST(guess, half_width_katakana) {
   for (const auto& c : cases) check(c);
 }
 
+TEST(guess, short_texts_that_two_encodings_read_alike) {
+  const guess_case cases[] = {
+      // Kanji of EUC-JP that Shift_JIS reads as half-width katakana which spell nothing (ｺｴ,
+      // ﾀﾄﾌﾚ); a first-level kanji the counts lack (佐) is still a common one.
+      {"佐 after an address in EUC-JP", ".com>\n" + bytes("BA B4"), morvik::euc},
+      {"青木 after an address in EUC-JP", "m>\n" + bytes("C0 C4 CC DA"), morvik::euc},
+      // ... and half-width katakana that do spell something, against second-level kanji.
+      {"ﾒﾓ in Shift_JIS", bytes("D2 D3 0A"), morvik::sjis},
+      {"ﾃｽﾄ: in Shift_JIS", bytes("C3 BD C4 3A 20") + "ok\n", morvik::sjis},
+  };
+  for (const auto& c : cases) check(c);
+}
+
 TEST(guess, escapes_and_seven_bit_text) {
   const guess_case cases[] = {
       {"empty", "", morvik::ansi},
