@@ -27,14 +27,15 @@ constexpr cost_type bit = 64;  // the model's unit
 constexpr cost_type invalid_cost = 40 * bit;
 // A well-formed code that maps to nothing (a gap in CP932 or JIS X 0208).
 constexpr cost_type unmapped_cost = 32 * bit;
-// Valid UTF-8 with a multi-byte sequence almost never happens by chance in the other
-// encodings, and most new text is UTF-8.
+// Valid UTF-8 with a three- or four-byte sequence almost never happens by chance in the other
+// encodings, and most new text is UTF-8. A two-byte sequence proves little: one EUC-JP kanji
+// in seven (by frequency), and many a pair of half-width katakana in Shift_JIS, is one.
 constexpr cost_type valid_utf8_bonus = 6 * bit;
 
-// Japanese text costs about 8 bits a character, random units over 20; the start and the end
-// of a short text cost extra.
-constexpr cost_type max_wide_cost_per_unit = 16 * bit;
-constexpr cost_type wide_cost_slack = 32 * bit;
+// Japanese text costs about 8 bits a character, random units (of UTF-16 or UTF-32, or bytes
+// read in an 8-bit encoding) over 20; the start and the end of a short text cost extra.
+constexpr cost_type max_text_cost_per_character = 16 * bit;
+constexpr cost_type text_cost_slack = 32 * bit;
 
 constexpr unsigned line_break_class = 0;
 constexpr unsigned control_class = 5;
@@ -102,7 +103,9 @@ class reading {
     total_ += cost + guess_transition_cost[previous_][character_class];
     previous_ = character_class;
     previous_code_ = code;
+    ++characters_;
     if (code >= 0x80) ++multi_byte_;
+    if (code >= 0x800) ++wide_;
     if (character_class == control_class && code != 0x1B) ++controls_;
   }
   void invalid() {
@@ -121,7 +124,10 @@ class reading {
 
   cost_type total() const { return total_; }
   std::size_t invalid_count() const { return invalid_; }
+  std::size_t character_count() const { return characters_; }
   std::size_t non_ascii_count() const { return multi_byte_; }
+  // Characters that take three or more bytes in UTF-8.
+  std::size_t wide_count() const { return wide_; }
   std::size_t control_count() const { return controls_; }
 
  private:
@@ -130,7 +136,9 @@ class reading {
   unsigned previous_ = line_break_class;
   char32_t previous_code_ = 0;
   std::size_t invalid_ = 0;
+  std::size_t characters_ = 0;
   std::size_t multi_byte_ = 0;
+  std::size_t wide_ = 0;
   std::size_t controls_ = 0;
 };
 
@@ -388,6 +396,11 @@ int confidence_of(const cost_type* costs, std::size_t count, std::size_t best) {
   return static_cast<int>(std::floor(100.0 / (1.0 + others)));
 }
 
+// What `units` units (characters, or code units of a wide form) of text cost at most.
+bool reads_as_text(const reading& r, std::size_t units) {
+  return r.total() <= static_cast<cost_type>(units) * max_text_cost_per_character + text_cost_slack;
+}
+
 bool is_binary_control(unsigned byte) {
   // Tab, line breaks, form feed, SO, SI and ESC are at home in text, and so are the
   // backspaces of overstruck manual pages and the Ctrl-Z that ends old DOS files.
@@ -415,7 +428,7 @@ encoding_guess guess_wide(std::string_view text, const character_model& m) {
     // Text has no NUL character, hardly any controls, and characters that Japanese text
     // uses: 8-bit text with a stray NUL reads as Yi syllables and unseen ideographs.
     const bool text_like = units > 0 && r.invalid_count() == 0 && r.control_count() * 64 <= units &&
-                           r.total() <= static_cast<cost_type>(units) * max_wide_cost_per_unit + wide_cost_slack;
+                           reads_as_text(r, units);
     // A reading that is no text takes no share of the confidence.
     costs[k] = text_like ? r.total() : std::numeric_limits<cost_type>::max() / 2;
     if (text_like && (valid == std::size(candidates) || costs[k] < costs[valid])) valid = k;
@@ -449,8 +462,10 @@ encoding_guess guess_encoding(std::string_view text) {
   }
   const character_model& m = model();
   if (nuls > 0) return guess_wide(text, m);
-  // A few controls happen in text (a stray bell, a DEL); binary data is full of them.
-  if (controls * 32 > text.size()) return binary_guess();
+  // A few controls happen in text (a stray bell, a DEL); binary data is full of them. A short
+  // 8-bit text with a few separators is still text if it reads as text.
+  const bool many_controls = controls * 32 > text.size();
+  if (many_controls && high == 0) return binary_guess();
   if (high == 0 && escapes == 0) return {ansi, false, 100};
   if (high == 0) {
     // 7-bit text with escapes: JIS if they switch to characters, else ANSI with terminal
@@ -471,16 +486,19 @@ encoding_guess guess_encoding(std::string_view text) {
   // 8-bit text is Shift_JIS's reading of the half-width katakana.
   const std::size_t count = escapes > 0 ? 4 : 3;
   cost_type costs[4];
+  bool text_like[4];
   std::size_t best = 0;
   for (std::size_t k = 0; k < count; ++k) {
     reading r(m);
     candidates[k].read(text, r);
     costs[k] = r.total();
-    if (candidates[k].encoding == utf8 && r.invalid_count() == 0 && r.non_ascii_count() > 0)
+    text_like[k] = r.invalid_count() == 0 && reads_as_text(r, r.character_count());
+    if (candidates[k].encoding == utf8 && r.invalid_count() == 0 && r.wide_count() > 0)
       costs[k] -= valid_utf8_bonus;
     // Ties go to the earlier candidate.
     if (costs[k] < costs[best]) best = k;
   }
+  if (many_controls && !text_like[best]) return binary_guess();
   return {candidates[best].encoding, false, confidence_of(costs, count, best)};
 }
 

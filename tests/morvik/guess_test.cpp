@@ -131,6 +131,11 @@ TEST(guess, half_width_katakana) {
 
 TEST(guess, short_texts_that_two_encodings_read_alike) {
   const guess_case cases[] = {
+      // One EUC-JP kanji in seven is a valid two-byte UTF-8 letter (年 C7 AF is ǯ, 端 C3 BC is ü):
+      // only a three-byte sequence makes valid UTF-8 more than a chance.
+      {"96年 in EUC-JP", bytes("39 36 C7 AF"), morvik::euc},
+      {"端 and a line break in EUC-JP", bytes("C3 BC 0A"), morvik::euc},
+      {"ﾟ｣ and English in Shift_JIS", bytes("DF A3 0A") + "Modern X servers have the MIT", morvik::sjis},
       // Kanji of EUC-JP that Shift_JIS reads as half-width katakana which spell nothing (ｺｴ,
       // ﾀﾄﾌﾚ); a first-level kanji the counts lack (佐) is still a common one.
       {"佐 after an address in EUC-JP", ".com>\n" + bytes("BA B4"), morvik::euc},
@@ -198,6 +203,11 @@ TEST(guess, data_that_is_no_text) {
   check({"overstruck NAME", "N\bNA\bAM\bME\bE\n", morvik::ansi});
   check({"overstruck Shift_JIS", bytes("82 A0 08 82 A0 82 A2 08 82 A2 0A"), morvik::sjis});
   check({"Shift_JIS ending in Ctrl-Z", bytes("93 FA 96 7B 0D 0A 1A"), morvik::sjis});
+  // Unit separators in a short message are more than one byte in 32, yet it reads as text.
+  check({"EUC-JP with unit separators",
+         bytes("A5 BF 1F 3A 20 25 6C 75 25 73 0A 25 73 C8 D6 B9 E6 1F 3A 20 25 73 25 25 30 41 CA DD BB FD BC D4 1F 3A"),
+         morvik::euc});
+  check({"controls among bytes that read as no text", bytes("82 01 A0 02 FF 03 80 04 5C"), binary});
 }
 
 TEST(guess, any_bytes_give_an_answer) {
