@@ -103,11 +103,17 @@ inline std::uint64_t byte_marks(std::uint64_t word, unsigned byte) {
   return (x - block_ones) & ~x & block_high_bits;
 }
 
-// The first byte of 16 that has a mark, by `marks` of each eight-byte word (little-endian).
-template <class Marks>
-inline unsigned run_in_words(const char* text, Marks marks) {
+// The bytes that end a run of 7-bit bytes, and of a JIS reader's ASCII text. Each kind's lowest
+// mark is exact, so the lowest of all three is.
+inline std::uint64_t seven_bit_run_ends(std::uint64_t word) { return word & block_high_bits; }
+inline std::uint64_t plain_jis_run_ends(std::uint64_t word) {
+  return (word & block_high_bits) | byte_marks(word, 0x1B) | byte_marks(word | block_ones, 0x0F);
+}
+
+// The first byte of 16 that `ends` marks, eight bytes at a time (little-endian).
+inline unsigned run_in_words(const char* text, std::uint64_t (*ends)(std::uint64_t)) {
   for (unsigned at = 0; at < run_block_size; at += ascii_block_size) {
-    const std::uint64_t marked = marks(load_block(text + at));
+    const std::uint64_t marked = ends(load_block(text + at));
     if (marked != 0) return at + static_cast<unsigned>(__builtin_ctzll(marked)) / 8;
   }
   return run_block_size;
@@ -120,7 +126,7 @@ inline unsigned seven_bit_run(const char* text) {
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
   return static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(_mm_movemask_epi8(bytes)) | 0x10000u));
 #elif defined(MORVIK_BLOCK_WORDS)
-  return run_in_words(text, [](std::uint64_t word) { return word & block_high_bits; });
+  return run_in_words(text, seven_bit_run_ends);
 #else
   unsigned at = 0;
   while (at < run_block_size && static_cast<unsigned char>(text[at]) < 0x80) ++at;
@@ -137,10 +143,7 @@ inline unsigned plain_jis_run(const char* text) {
   const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(bytes, _mm_or_si128(escapes, shifts))));
   return static_cast<unsigned>(__builtin_ctz(stops | 0x10000u));
 #elif defined(MORVIK_BLOCK_WORDS)
-  // Each kind's lowest mark is exact, so the lowest of all three is.
-  return run_in_words(text, [](std::uint64_t word) {
-    return (word & block_high_bits) | byte_marks(word, 0x1B) | byte_marks(word | block_ones, 0x0F);
-  });
+  return run_in_words(text, plain_jis_run_ends);
 #else
   unsigned at = 0;
   while (at < run_block_size) {
