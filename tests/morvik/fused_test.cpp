@@ -410,6 +410,25 @@ TEST(fused, seven_bit_runs_across_the_output_room) {
   }
 }
 
+// A run of kanji whose output ends around the end of the kernel's output room (two or three
+// bytes a character), before a character the chain takes.
+TEST(fused, double_byte_runs_across_the_output_room) {
+  std::mt19937 random(8);
+  for (pair p : fused_pairs) {
+    if (p.from != utf8 && !reads_jis(p)) continue;
+    const rare_and_common c = characters_for(p.from);
+    const std::string opening = reads_jis(p) ? "\x1B$B" : "";
+    bool ok = true;
+    for (const std::size_t width : {std::size_t{2}, std::size_t{3}}) {
+      for (std::size_t count = fused_room / width - 4; ok && count <= fused_room / width + 4; ++count) {
+        std::string text = opening;
+        for (std::size_t i = 0; i < count; ++i) text += c.common;
+        ok = matches_reference("run of " + std::to_string(count), p, text + c.rare + "abc", random, 2 * fused_room);
+      }
+    }
+  }
+}
+
 // A kernel meets the chain's state as the chain left it: JIS runs opened by the chain and
 // continued by the kernel, the writer's state after a rare character, and an escape cut between
 // two pieces.
