@@ -1,8 +1,8 @@
 #pragma once
-// Sixteen bytes at a time for the kernels that read double-byte text: which bytes may lead a
-// pair, and from that where every character of the block starts. A kernel then converts the
-// characters of a block each on its own, instead of finding the next one from the length of
-// the last, which would make every character wait for the table loads of the one before.
+// Sixteen bytes at a time for the kernels that read Shift_JIS: which bytes may lead a pair, and
+// from that where every character of the block starts. A kernel then converts the characters
+// of a block each on its own, instead of finding the next one from the length of the last,
+// which would make every character wait for the table loads of the one before.
 #include <cstddef>
 #include <cstdint>
 
@@ -39,15 +39,6 @@ inline std::uint32_t byte_range_bits(const char* text, unsigned low, unsigned co
 // Shift_JIS lead bytes 81-9F and E0-FC.
 inline std::uint32_t sjis_lead_bits(const char* text) {
   return byte_range_bits(text, 0x81, 0x1F) | byte_range_bits(text, 0xE0, 0x1D);
-}
-
-// Bytes 80-FF: in EUC-JP every byte of a pair (8E katakana and 8F leads included) is one.
-inline std::uint32_t high_byte_bits(const char* text) {
-#if defined(__SSE2__)
-  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text))));
-#else
-  return byte_range_bits(text, 0x80, 0x80);
-#endif
 }
 
 // The second bytes of the pairs, given the bytes that would lead a pair where a character starts
