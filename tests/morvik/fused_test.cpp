@@ -461,10 +461,11 @@ TEST(fused, states_across_the_hand_over) {
   }
 }
 
-// The Shift_JIS and EUC-JP readers take sixteen bytes at a time and find where the characters
-// start from the lead bytes: runs of pairs whose second bytes are lead bytes too, moved by single
-// bytes to every alignment against the blocks (so that pairs are cut at every block edge), a
-// byte to stop at at every offset of the run, and the input ending at every byte.
+// The Shift_JIS readers take sixteen bytes at a time and find where the characters start from
+// the lead bytes, the EUC-JP readers go on over the pairs of a run: runs of pairs whose second
+// bytes are lead bytes too, moved by single bytes to every alignment against the blocks (so that
+// pairs are cut at every block edge), a byte to stop at at every offset of the run, and the
+// input ending at every byte.
 TEST(fused, pair_blocks_at_every_alignment) {
   struct reader {
     encoding_id from;
