@@ -120,6 +120,31 @@ inline unsigned run_in_words(const char* text, std::uint64_t (*ends)(std::uint64
 }
 #endif
 
+// Bit i set where byte i of the block lies in [low, low + count), byte by byte.
+inline std::uint32_t byte_range_bits_by_bytes(const char* text, unsigned low, unsigned count) {
+  std::uint32_t bits = 0;
+  for (std::size_t i = 0; i < run_block_size; ++i) {
+    bits |= std::uint32_t{static_cast<unsigned char>(text[i]) - low < count} << i;
+  }
+  return bits;
+}
+
+// The same at once where there is SSE2; count at most 128.
+inline std::uint32_t byte_range_bits(const char* text, unsigned low, unsigned count) {
+#if defined(__SSE2__)
+  // Moving `low` to -128 makes the range one signed comparison.
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  const __m128i moved = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - low)));
+  const __m128i below = _mm_set1_epi8(static_cast<char>(0x80 + count));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(moved, below)));
+#else
+  return byte_range_bits_by_bytes(text, low, count);
+#endif
+}
+
+// The lowest bit set in `bits`, which is not 0.
+inline unsigned lowest_bit(std::uint32_t bits) { return static_cast<unsigned>(__builtin_ctz(bits)); }
+
 // 7-bit bytes.
 inline unsigned seven_bit_run(const char* text) {
 #if defined(__SSE2__)

@@ -6,35 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "morvik/blocks.h"
 
 namespace morvik {
 
-inline constexpr std::size_t pair_block_size = 16;
-
-// Bit i set where byte i of the block lies in [low, low + count), byte by byte.
-inline std::uint32_t byte_range_bits_by_bytes(const char* text, unsigned low, unsigned count) {
-  std::uint32_t bits = 0;
-  for (std::size_t i = 0; i < pair_block_size; ++i) {
-    bits |= std::uint32_t{static_cast<unsigned char>(text[i]) - low < count} << i;
-  }
-  return bits;
-}
-
-// The same at once where there is SSE2; count at most 128.
-inline std::uint32_t byte_range_bits(const char* text, unsigned low, unsigned count) {
-#if defined(__SSE2__)
-  // Moving `low` to -128 makes the range one signed comparison.
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-  const __m128i moved = _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(0x80 - low)));
-  const __m128i below = _mm_set1_epi8(static_cast<char>(0x80 + count));
-  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(moved, below)));
-#else
-  return byte_range_bits_by_bytes(text, low, count);
-#endif
-}
+inline constexpr std::size_t pair_block_size = run_block_size;
 
 // Shift_JIS lead bytes 81-9F and E0-FC.
 inline std::uint32_t sjis_lead_bits(const char* text) {
@@ -55,8 +31,6 @@ constexpr std::uint32_t pair_second_bytes(std::uint32_t leads) {
   const std::uint32_t from_odd = ((leads + (run_starts & ~even)) ^ leads) & even;
   return from_even | from_odd;
 }
-
-inline unsigned lowest_bit(std::uint32_t bits) { return static_cast<unsigned>(__builtin_ctz(bits)); }
 
 // Bytes a kernel must have at `text` for convert_pair_block: the block and a cut pair's second.
 inline constexpr std::size_t pair_block_reach = pair_block_size + 1;
