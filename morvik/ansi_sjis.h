@@ -21,7 +21,6 @@
 namespace morvik {
 
 constexpr bool is_sjis_second_byte(unsigned byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
-constexpr bool is_half_width_katakana(unsigned byte) { return byte >= 0xA1 && byte <= 0xDF; }
 inline bool is_sjis_user_defined(unsigned lead_byte) { return lead_byte >= 0xF0 && lead_byte <= 0xF9; }
 
 // JIS X 0208 row and cell of a Shift_JIS code, both in 21-7E, as j1 << 8 | j2.

@@ -71,6 +71,12 @@ inline bool is_high_byte(unsigned byte) {
   MORVIK_ASSERT(byte <= 0xFF, "byte <= 0xFF");
   return byte >= 0x80;
 }
+constexpr bool is_half_width_katakana(unsigned byte) { return byte >= 0xA1 && byte <= 0xDF; }
+// Half-width katakana keep their order everywhere: Shift_JIS A1-DF, EUC-JP 8E A1-DF, JIS ESC ( I
+// 21-5F and U+FF61-U+FF9F.
+inline constexpr std::uint32_t half_width_katakana_offset = 0xFF61 - 0xA1;
+constexpr std::uint32_t half_width_katakana_unit(unsigned sjis_byte) { return sjis_byte + half_width_katakana_offset; }
+constexpr bool is_half_width_katakana_unit(std::uint32_t unit) { return unit >= 0xFF61 && unit <= 0xFF9F; }
 inline std::uint32_t utf8_sequence_length(unsigned lead_byte) {
   MORVIK_ASSERT(lead_byte <= 0xFF, "lead_byte <= 0xFF");
   return utf8_length[lead_byte];

@@ -50,7 +50,7 @@ struct euc_to_utf8_kernel : euc_reading_kernel<euc_to_utf8_kernel>, fused::write
   using reference = reference_chain<euc_to_unicode_engine, unicode_to_utf8_engine>;
   static constexpr std::size_t growth = 2;  // three bytes for two
 
-  static void put_katakana(unsigned t, char*& out) { fused::put_utf8_three(t + fused::half_width_katakana_offset, out); }
+  static void put_katakana(unsigned t, char*& out) { fused::put_utf8_three(half_width_katakana_unit(t), out); }
 };
 
 struct euc_to_sjis_kernel : euc_reading_kernel<euc_to_sjis_kernel>, fused::writes_pairs_as_sjis {

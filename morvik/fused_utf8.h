@@ -17,8 +17,6 @@
 
 namespace morvik {
 
-inline bool is_half_width_katakana_unit(std::uint32_t unit) { return unit >= 0xFF61 && unit <= 0xFF9F; }
-
 // The first bytes at `text` as b0 | b1 << 8 | b2 << 16 | b3 << 24, in one load where it can.
 inline std::uint32_t load_utf8_word(const char* text) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -96,7 +94,7 @@ struct utf8_reading_kernel {
       return true;
     }
     if (!is_half_width_katakana_unit(unit)) return false;
-    Derived::put_katakana(unit - fused::half_width_katakana_offset, state, out);
+    Derived::put_katakana(unit - half_width_katakana_offset, state, out);
     return true;
   }
 };

@@ -205,8 +205,8 @@ void read_sjis(std::string_view text, reading& out) {
     if (b < 0x80) {
       out.character(b);
       ++i;
-    } else if (in(b, 0xA1, 0xDF)) {
-      out.character(0xFF61 + (b - 0xA1));
+    } else if (is_half_width_katakana(b)) {
+      out.character(half_width_katakana_unit(b));
       ++i;
     } else if (is_sjis_lead_byte(b)) {
       if (i + 1 >= n) {
@@ -244,8 +244,8 @@ void read_euc(std::string_view text, reading& out) {
       out.character(b);
       ++i;
     } else if (b == 0x8E) {
-      if (i + 1 < n && in(byte_at(text, i + 1), 0xA1, 0xDF)) {
-        out.character(0xFF61 + (byte_at(text, i + 1) - 0xA1));
+      if (i + 1 < n && is_half_width_katakana(byte_at(text, i + 1))) {
+        out.character(half_width_katakana_unit(byte_at(text, i + 1)));
         i += 2;
       } else {
         out.invalid();
@@ -317,8 +317,8 @@ void read_jis(std::string_view text, reading& out) {
       shifted = b == 0x0E;
       ++i;
     } else if (b >= 0x80) {
-      if (in(b, 0xA1, 0xDF))
-        out.character(0xFF61 + (b - 0xA1));
+      if (is_half_width_katakana(b))
+        out.character(half_width_katakana_unit(b));
       else
         out.invalid();
       ++i;
@@ -327,7 +327,7 @@ void read_jis(std::string_view text, reading& out) {
       ++i;
     } else if (shifted || current == set::katakana) {
       if (in(b, 0x21, 0x5F))
-        out.character(0xFF61 + (b - 0x21));
+        out.character(half_width_katakana_unit(b | 0x80));
       else
         out.invalid();
       ++i;

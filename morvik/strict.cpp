@@ -168,7 +168,7 @@ read_step read_jis(std::string_view bytes, int state) {
     }
     case jis_K1:
     case jis_S:
-      return b >= 0x21 && b <= 0x5F ? make_character(0xFF61 + (b - 0x21), 1) : make_invalid(1);
+      return b >= 0x21 && b <= 0x5F ? make_character(half_width_katakana_unit(b | 0x80), 1) : make_invalid(1);
     default:
       return b < 0x80 ? make_character(b, 1) : make_invalid(1);
   }
