@@ -147,7 +147,7 @@ class fused_engine final : public transcode_engine {
   static constexpr std::size_t last_piece = 4096;
 
   const char* run_kernel(const char* position, const char* const end) {
-    static_assert(Kernel::growth * fused_lookahead + 16 <= fused_overrun, "a last step may write past the overrun");
+    static_assert(Kernel::growth * fused_lookahead + run_block_size <= fused_overrun, "a last step may write past the overrun");
     for (;;) {
       const std::size_t start = output.size();
       const std::size_t room =
@@ -283,24 +283,6 @@ template <bool Checked>
 inline bool has_bytes(const char* text, const char* end, std::ptrdiff_t count) {
   return !Checked || end - text >= count;
 }
-
-// `pair` if it is not 0, else `single`, without a branch: text alternates between the two.
-inline std::uint32_t either(std::uint32_t pair, std::uint32_t single) {
-  return pair | (single & (0u - static_cast<std::uint32_t>(pair == 0)));
-}
-
-// A 7-bit byte packed as one byte for one, or 0 for any other byte.
-inline std::uint32_t seven_bit_byte(unsigned byte) {
-  return (byte | 0x11000000u) & (0u - static_cast<std::uint32_t>(byte < 0x80));
-}
-
-// A double-byte code (first byte highest) packed as two bytes for two, or 0 for 0.
-inline std::uint32_t packed_double_byte(std::uint32_t code) {
-  return ((code >> 8) | (code & 0xFF) << 8 | 0x22000000u) & (0u - static_cast<std::uint32_t>(code != 0));
-}
-
-// Half-width katakana: Shift_JIS byte A1-DF, EUC-JP 8E A1-DF, U+FF61-U+FF9F, JIS ESC ( I 21-5F.
-inline constexpr std::uint32_t half_width_katakana_offset = 0xFF61 - 0xA1;
 
 // A JIS writer's state switch, as jis_writer::switch_state writes it.
 inline void announce(std::int32_t& state, std::int32_t wanted, char*& out) {

@@ -25,21 +25,23 @@ constexpr bool is_plain_sjis_lead_byte(unsigned lead_byte) {
 // 81-9F and E0-FC, by arithmetic rather than a load.
 inline bool is_sjis_lead_byte_by_range(unsigned byte) { return byte - 0x81 < 0x1F || byte - 0xE0 < 0x1D; }
 
-struct sjis_to_utf8_kernel : fused::stateless {
-  using reference = reference_chain<sjis_to_unicode_engine, unicode_to_utf8_engine>;
-  static constexpr std::size_t growth = 3;  // a half-width katakana byte becomes three
+// Shift_JIS through two packed tables (flat_tables.h's packing): `Derived::pair_entry(index)` in
+// the rows of flat::sjis_lead_offset, and `Derived::single_entry(byte)`. Every pair row is empty
+// for a byte that leads no pair and every single entry for a lead byte, so one of the two is 0
+// and a character is looked up without branching on its kind, which in prose changes every two
+// or three characters.
+template <class Derived>
+struct sjis_packed_kernel : fused::stateless {
   static constexpr bool ascii_runs_from_blocks = true;
 
-  // A pair and a single byte are looked up alike, both at once: the pair table has an empty
-  // row for every byte that leads no pair and the single table no entry for a lead byte, so
-  // one of the two is 0 and the step does not branch on the kind of character, which in prose
-  // changes every two or three characters.
+  static std::uint32_t packed(unsigned b, unsigned next) {
+    return Derived::pair_entry(flat::sjis_lead_offset[b] + next) | Derived::single_entry(b);
+  }
+
   static bool put_character(const char* text, char*& out) {
-    const unsigned b = byte_value(text[0]);
-    const std::uint32_t packed =
-        flat::sjis_pair_utf8[flat::sjis_lead_offset[b] + byte_value(text[1])] | flat::sjis_single_utf8[b];
-    if (packed == 0) return false;
-    fused::put_packed(packed, out);
+    const std::uint32_t entry = packed(byte_value(text[0]), byte_value(text[1]));
+    if (entry == 0) return false;
+    fused::put_packed(entry, out);
     return true;
   }
 
@@ -48,17 +50,24 @@ struct sjis_to_utf8_kernel : fused::stateless {
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state&) {
     if (end - text >= static_cast<std::ptrdiff_t>(pair_block_reach)) {
-      return convert_pair_block<sjis_to_utf8_kernel>(text, out, sjis_lead_bits(text));
+      return convert_pair_block<Derived>(text, out, sjis_lead_bits(text));
     }
     const unsigned b = byte_value(text[0]);
     const unsigned next = fused::has_bytes<Checked>(text, end, 2) ? byte_value(text[1]) : 0;
-    const std::uint32_t packed =
-        fused::either(flat::sjis_pair_utf8[flat::sjis_lead_offset[b] + next], flat::sjis_single_utf8[b]);
-    if (packed == 0) return false;
-    fused::put_packed(packed, out);
+    const std::uint32_t entry = packed(b, next);
+    if (entry == 0) return false;
+    fused::put_packed(entry, out);
     text += 1 + static_cast<unsigned>(is_sjis_lead_byte_by_range(b));
     return true;
   }
+};
+
+struct sjis_to_utf8_kernel : sjis_packed_kernel<sjis_to_utf8_kernel> {
+  using reference = reference_chain<sjis_to_unicode_engine, unicode_to_utf8_engine>;
+  static constexpr std::size_t growth = 3;  // a half-width katakana byte becomes three
+
+  static std::uint32_t pair_entry(std::size_t index) { return flat::sjis_pair_utf8[index]; }
+  static std::uint32_t single_entry(unsigned byte) { return flat::sjis_single_utf8[byte]; }
 };
 
 // The JIS X 0208 code of a pair the direct engines map by arithmetic, or 0.
@@ -91,45 +100,12 @@ inline constexpr std::array<std::uint32_t, 256> sjis_single_euc = [] {
   return entries;
 }();
 
-struct sjis_to_euc_kernel : fused::stateless {
+struct sjis_to_euc_kernel : sjis_packed_kernel<sjis_to_euc_kernel> {
   using reference = reference_chain<sjis_to_euc_engine>;
   static constexpr std::size_t growth = 2;
-  static constexpr bool ascii_runs_from_blocks = true;
 
-  // As sjis_to_utf8_kernel: one of the two entries is 0.
-  static bool put_character(const char* text, char*& out) {
-    const unsigned b = byte_value(text[0]);
-    const std::uint32_t packed = sjis_pair_euc[flat::sjis_lead_offset[b] + byte_value(text[1])] | sjis_single_euc[b];
-    if (packed == 0) return false;
-    fused::put_packed(packed, out);
-    return true;
-  }
-
-  template <bool Checked>
-  static bool step(const char*& text, const char* end, char*& out, state&) {
-    if (end - text >= static_cast<std::ptrdiff_t>(pair_block_reach)) {
-      return convert_pair_block<sjis_to_euc_kernel>(text, out, sjis_lead_bits(text));
-    }
-    const unsigned b = byte_value(text[0]);
-    if (b < 0x80) {
-      *out++ = static_cast<char>(b);
-      text += 1;
-    } else if (is_half_width_katakana(b)) {
-      out[0] = '\x8E';
-      out[1] = static_cast<char>(b);
-      out += 2;
-      text += 1;
-    } else {
-      if (!fused::has_bytes<Checked>(text, end, 2)) return false;
-      const std::uint32_t jis_code = plain_sjis_pair_to_jis(b, byte_value(text[1]));
-      if (jis_code == 0) return false;
-      out[0] = static_cast<char>(jis_code >> 8 | 0x80);
-      out[1] = static_cast<char>((jis_code & 0xFF) | 0x80);
-      out += 2;
-      text += 2;
-    }
-    return true;
-  }
+  static std::uint32_t pair_entry(std::size_t index) { return sjis_pair_euc[index]; }
+  static std::uint32_t single_entry(unsigned byte) { return sjis_single_euc[byte]; }
 };
 
 // The JIS writer's output state travels with the kernel.
