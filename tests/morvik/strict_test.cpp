@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -28,6 +29,33 @@ morvik::strict_scan scan_whole(std::string_view text, encoding_id from, encoding
                                bool with_signatures = false, bool transliterate = false) {
   morvik::strict_checker checker(from, to, with_signatures, transliterate);
   return checker.scan(text, true);
+}
+
+// A text fed to one checker in pieces of `piece_length()` bytes, as the command feeds its blocks:
+// where it stopped (`offset` + the last scan's failure) and the most it ever held back.
+struct piecewise_scan {
+  morvik::strict_scan scan;
+  std::size_t offset = 0;
+  std::size_t most_held = 0;
+};
+
+template <class PieceLength>
+piecewise_scan scan_in_pieces(const std::string& text, encoding_id from, encoding_id to, PieceLength piece_length) {
+  morvik::strict_checker checker(from, to);
+  piecewise_scan result;
+  std::string pending;
+  std::size_t position = 0;
+  for (;;) {
+    const std::size_t piece = piece_length();
+    const bool at_end = position + piece >= text.size();
+    pending += text.substr(position, piece);
+    position += piece;
+    result.scan = checker.scan(pending, at_end);
+    if (result.scan.failed || at_end) return result;
+    result.offset += result.scan.accepted;
+    pending.erase(0, result.scan.accepted);
+    result.most_held = std::max(result.most_held, pending.size());
+  }
 }
 
 class StrictReading : public ::testing::Test {
@@ -330,21 +358,10 @@ TEST_F(StrictReading, PiecesStopWhereTheWholeTextStops) {
     const std::string input = bytes(c.input);
     const morvik::strict_scan whole = scan_whole(input, c.from, c.to);
     for (std::size_t piece = 1; piece <= 4; ++piece) {
-      morvik::strict_checker checker(c.from, c.to);
-      std::string pending;
-      std::size_t offset = 0;
-      std::size_t position = 0;
-      morvik::strict_scan scan;
-      while (true) {
-        const bool at_end = position + piece >= input.size();
-        pending += input.substr(position, piece);
-        position += piece;
-        scan = checker.scan(pending, at_end);
-        if (scan.failed || at_end) break;
-        offset += scan.accepted;
-        pending.erase(0, scan.accepted);
-        ASSERT_LE(pending.size(), 8u) << hex(input) << " in pieces of " << piece;
-      }
+      const piecewise_scan fed = scan_in_pieces(input, c.from, c.to, [piece] { return piece; });
+      const morvik::strict_scan& scan = fed.scan;
+      const std::size_t offset = fed.offset;
+      ASSERT_LE(fed.most_held, 8u) << hex(input) << " in pieces of " << piece;
       EXPECT_EQ(scan.failed, whole.failed) << hex(input) << " in pieces of " << piece;
       if (scan.failed && whole.failed) {
         EXPECT_EQ(offset + scan.failure, whole.failure) << hex(input) << " in pieces of " << piece;
@@ -377,22 +394,10 @@ TEST_F(StrictReading, RandomTextsInRandomPieces) {
         const std::uint32_t length = next(24);
         for (std::uint32_t i = 0; i < length; ++i) text.push_back(alphabet[next(alphabet.size())]);
         const morvik::strict_scan whole = scan_whole(text, from, to);
-        morvik::strict_checker checker(from, to);
-        std::string pending;
-        std::size_t offset = 0;
-        std::size_t position = 0;
-        morvik::strict_scan scan;
-        for (;;) {
-          const std::size_t piece = 1 + next(4);
-          const bool at_end = position + piece >= text.size();
-          pending += text.substr(position, piece);
-          position += piece;
-          scan = checker.scan(pending, at_end);
-          if (scan.failed || at_end) break;
-          offset += scan.accepted;
-          pending.erase(0, scan.accepted);
-          ASSERT_LE(pending.size(), 8u) << hex(text);
-        }
+        const piecewise_scan fed = scan_in_pieces(text, from, to, [&next] { return 1 + next(4); });
+        const morvik::strict_scan& scan = fed.scan;
+        const std::size_t offset = fed.offset;
+        ASSERT_LE(fed.most_held, 8u) << hex(text);
         const std::string where = std::string(codec_testing::encoding_name(from)) + " to " +
                                   codec_testing::encoding_name(to) + ": " + hex(text);
         ASSERT_EQ(scan.failed, whole.failed) << where;
