@@ -81,7 +81,7 @@ std::string_view detected_name(morvik::encoding_id id) {
 }
 
 constexpr std::string_view usage_text =
-    "usage: morvik [--from ENC] --to ENC [--strict] [--translit] [--eol=lf|crlf|cr]\n"
+    "usage: morvik [--from ENC] --to ENC [--strict | -c] [--translit] [--eol=lf|crlf|cr]\n"
     "              [--bom] [-o FILE] [FILE...]\n"
     "       morvik --detect [-o FILE] [FILE...]\n"
     "       morvik --list | --help | --version\n";
@@ -93,10 +93,12 @@ constexpr std::string_view help_text =
     "\n"
     "  -f, --from ENC     source encoding, or \"auto\" (the default) to guess it from\n"
     "                     the first bytes of each input that are not plain ASCII\n"
-    "  -t, --to ENC       target encoding\n"
+    "  -t, --to ENC       target encoding; ENC//TRANSLIT adds --translit and\n"
+    "                     ENC//IGNORE adds -c, as iconv spells them\n"
     "  -o, --output FILE  write to FILE instead of standard output\n"
     "      --strict       stop at the first byte sequence that is not valid in the\n"
     "                     source or that the target cannot write, instead of \"?\"\n"
+    "  -c, --omit-invalid leave out every such sequence instead of writing \"?\"\n"
     "      --translit     write look-alikes for characters the target lacks\n"
     "                     (U+301C WAVE DASH as the full-width tilde, and the like)\n"
     "      --eol=STYLE    write every line end as lf, crlf or cr (-Lu, -Lw, -Lm)\n"
@@ -122,6 +124,7 @@ struct options {
   bool detect = false;
   bool with_signatures = false;
   bool strict = false;
+  bool omit_invalid = false;
   bool transliterate = false;
   morvik_cli::line_ends eol = morvik_cli::line_ends::keep;
   bool eol_given = false;
@@ -221,6 +224,9 @@ int parse_arguments(int argc, char** argv, options& parsed) {
     } else if (name == "--strict") {
       ok = no_value();
       parsed.strict = true;
+    } else if (name == "-c" || name == "--omit-invalid") {
+      ok = no_value();
+      parsed.omit_invalid = true;
     } else if (name == "--translit") {
       ok = no_value();
       parsed.transliterate = true;
@@ -381,6 +387,33 @@ std::string hex_bytes(std::string_view bytes) {
   return text;
 }
 
+// iconv's suffixes on a target name: ENC//TRANSLIT, ENC//IGNORE, both, or a bare ENC//.
+// False, with `name` as it was, for a suffix it does not know.
+bool take_target_suffixes(std::string& name, options& parsed) {
+  const std::size_t first = name.find("//");
+  if (first == std::string::npos) return true;
+  bool transliterate = false;
+  bool omit_invalid = false;
+  std::size_t at = first;
+  while (at < name.size()) {
+    std::size_t next = name.find("//", at + 2);
+    if (next == std::string::npos) next = name.size();
+    const std::string_view suffix = std::string_view(name).substr(at + 2, next - at - 2);
+    if (same_name(suffix, "TRANSLIT")) {
+      transliterate = true;
+    } else if (same_name(suffix, "IGNORE")) {
+      omit_invalid = true;
+    } else if (!suffix.empty() || next != name.size()) {
+      return false;
+    }
+    at = next;
+  }
+  name.resize(first);
+  parsed.transliterate = parsed.transliterate || transliterate;
+  parsed.omit_invalid = parsed.omit_invalid || omit_invalid;
+  return true;
+}
+
 int unknown_name(std::string_view role, const std::string& name) {
   say("morvik: unknown " + std::string(role) + " encoding '" + name + "' (see --list)\n");
   return exit_usage;
@@ -391,6 +424,7 @@ int run_convert(const options& parsed, const morvik_cli::byte_writer& write) {
   how.with_signatures = parsed.with_signatures;
   how.block_size = parsed.block_size;
   how.strict = parsed.strict;
+  how.omit_invalid = parsed.omit_invalid;
   how.transliterate = parsed.transliterate;
   how.eol = parsed.eol;
   if (same_name(parsed.from, "auto")) {
@@ -510,10 +544,13 @@ int main(int argc, char** argv) {
     return usage_error("--detect takes no --from or --to");
   }
   if (parsed.detect && parsed.with_signatures) return usage_error("--detect takes no --bom");
-  if (parsed.detect && (parsed.strict || parsed.transliterate || parsed.eol_given)) {
-    return usage_error("--detect takes no --strict, --translit or --eol");
+  if (parsed.detect && (parsed.strict || parsed.omit_invalid || parsed.transliterate || parsed.eol_given)) {
+    return usage_error("--detect takes no --strict, -c, --translit or --eol");
   }
   if (!parsed.detect && !parsed.to_given) return usage_error("no target encoding (--to)");
+  const std::string to_as_given = parsed.to;
+  if (!parsed.detect && !take_target_suffixes(parsed.to, parsed)) return unknown_name("target", to_as_given);
+  if (parsed.strict && parsed.omit_invalid) return usage_error("--strict and -c (//IGNORE) exclude each other");
   if (!parsed.detect && same_name(parsed.to, "auto")) {
     say("morvik: 'auto' is a source only; name the target encoding (see --list)\n");
     return exit_usage;
@@ -525,7 +562,7 @@ int main(int argc, char** argv) {
     if (!same_name(parsed.from, "auto") && find_encoding(parsed.from) == nullptr) {
       return unknown_name("source", parsed.from);
     }
-    if (find_encoding(parsed.to) == nullptr) return unknown_name("target", parsed.to);
+    if (find_encoding(parsed.to) == nullptr) return unknown_name("target", to_as_given);
   }
   int output_fd = -1;
   if (parsed.output_given) {

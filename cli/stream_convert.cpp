@@ -251,8 +251,11 @@ class pipeline {
         keeps_partial_signatures_(how.with_signatures && source == morvik::utf8),
         look_alikes_(source, how.to),
         transliterates_(how.transliterate && look_alikes_.active()),
+        omits_(how.omit_invalid && !how.strict),
         offset_(offset) {
-    if (how.strict) checker_.emplace(source, how.to, how.with_signatures, how.transliterate);
+    if (how.strict || how.omit_invalid) {
+      checker_.emplace(source, how.to, how.with_signatures, how.transliterate);
+    }
     // Room for a block's output at once: grown by doubling, the output would touch fresh pages
     // at every step, and a fresh page costs more than the copy.
     engine_.output.reserve(4 * std::min(how.block_size, default_block_size));
@@ -277,7 +280,15 @@ class pipeline {
   bool take(std::string_view bytes, bool at_end) {
     if (!checker_) return pass(bytes, at_end);
     pending_.append(bytes);
-    const morvik::strict_scan scan = checker_->scan(pending_, at_end);
+    morvik::strict_scan scan = checker_->scan(pending_, at_end);
+    // Leaving a sequence out, the checker reads again from what it accepted, so that a shift
+    // it held back before the sequence still sets the state of what follows.
+    while (omits_ && scan.failed) {
+      if (!pass(std::string_view(pending_).substr(0, scan.accepted), false)) return false;
+      pending_.erase(scan.failure, scan.failure_length);
+      pending_.erase(0, scan.accepted);
+      scan = checker_->scan(pending_, at_end);
+    }
     if (!pass(std::string_view(pending_).substr(0, scan.accepted), at_end || scan.failed)) {
       return false;
     }
@@ -351,6 +362,7 @@ class pipeline {
   const bool keeps_partial_signatures_;
   look_alike_filter look_alikes_;
   const bool transliterates_;
+  const bool omits_;
   std::optional<morvik::strict_checker> checker_;
   std::uint64_t offset_;
   std::string pending_;  // strict: bytes the checker holds back
@@ -456,6 +468,7 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
   if (how.detect_from) {
     conversion plain = how;
     plain.strict = false;
+    plain.omit_invalid = false;
     plain.transliterate = false;
     const auto commit = [&](std::string_view bytes) {
       if (!ascii) ascii.emplace(morvik::ansi, plain, write, result, 0, false);

@@ -6,7 +6,7 @@
 //
 // Around the engine, each optional: the source guessed from the first bytes that are not
 // plain ASCII; a strict check that stops before the first byte sequence that would become
-// "?"; look-alikes for characters the target lacks; and line ends rewritten on the way out.
+// "?", or leaves every such sequence out; look-alikes for characters the target lacks; and line ends rewritten on the way out.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -45,6 +45,7 @@ struct conversion {
   bool with_signatures = false;
   std::size_t block_size = default_block_size;
   bool strict = false;         // stop before the first sequence that would become "?"
+  bool omit_invalid = false;   // leave out every sequence that would become "?"
   bool transliterate = false;  // look-alikes for what the target lacks
   line_ends eol = line_ends::keep;
 };

@@ -349,7 +349,15 @@ TEST_F(MorvikCommand, UsageAndNameErrors) {
        "morvik: unknown line end 'dos' (lf, crlf or cr)"},
       {"-o without a file", {"--to", "utf-8", "-o"}, "morvik: option '-o' needs a value"},
       {"detect with --strict", {"--detect", "--strict"},
-       "morvik: --detect takes no --strict, --translit or --eol"},
+       "morvik: --detect takes no --strict, -c, --translit or --eol"},
+      {"detect with -c", {"--detect", "-c"}, "morvik: --detect takes no --strict, -c, --translit or --eol"},
+      {"unknown suffix", {"--to", "sjis//FOO"}, "morvik: unknown target encoding 'sjis//FOO' (see --list)"},
+      {"suffix on an unknown name", {"--to", "latin1//TRANSLIT"},
+       "morvik: unknown target encoding 'latin1//TRANSLIT' (see --list)"},
+      {"--strict with -c", {"--to", "sjis", "--strict", "-c"},
+       "morvik: --strict and -c (//IGNORE) exclude each other"},
+      {"--strict with //IGNORE", {"--to", "sjis//IGNORE", "--strict"},
+       "morvik: --strict and -c (//IGNORE) exclude each other"},
       {"no arguments", {}, "morvik: no target encoding (--to)"},
       {"no target", {"--from", "sjis"}, "morvik: no target encoding (--to)"},
       {"unknown option", {"--frm", "sjis"}, "morvik: unknown option '--frm'"},
@@ -541,6 +549,50 @@ TEST_F(MorvikCommand, StrictStopsWithTheOffset) {
   EXPECT_EQ(lenient.out, "A?");
 }
 
+// -c leaves out each sequence that --strict would stop at and converts the rest, as iconv -c
+// does; a JIS shift before a left-out sequence still sets the state of what follows it.
+TEST_F(MorvikCommand, OmitInvalidLeavesOutWhatStrictStopsAt) {
+  struct omit_case {
+    const char* name;
+    std::vector<std::string> options;
+    std::string input;
+    std::string expected_out;
+  };
+  const std::string wave_dash = "\xE3\x80\x9C";
+  const std::vector<omit_case> cases = {
+      {"nothing to leave out", {"-f", "sjis", "-t", "utf-8", "-c"}, "A\x82\xA0", "A\xE3\x81\x82"},
+      {"Shift_JIS bytes without a character", {"-f", "sjis", "-t", "utf-8", "-c"},
+       "a\xFF\x82\xA0\xF0\x40" "b\x80", "a\xE3\x81\x82" "b"},
+      {"Shift_JIS lead byte at the end", {"-f", "sjis", "-t", "euc-jp", "--omit-invalid"}, "AB\x82\xA0\x82",
+       "AB\xA4\xA2"},
+      {"kanji into ASCII", {"-f", "sjis", "-t", "ascii", "-c"}, "ok\x88\x9F!", "ok!"},
+      {"JIS X 0212 into Shift_JIS", {"-f", "euc-jp", "-t", "sjis", "-c"}, "a\x8F\xB0\xA1\xA4\xA2",
+       "a\x82\xA0"},
+      {"UTF-8 overlong and surrogate", {"-f", "utf-8", "-t", "sjis", "-c"}, "x\xC0\x80y\xED\xA0\x80z", "xyz"},
+      {"wave dash into CP932", {"-f", "utf-8", "-t", "cp932", "-c"}, "A" + wave_dash + "B", "AB"},
+      {"wave dash with //IGNORE", {"-f", "utf-8", "-t", "CP932//IGNORE"}, "A" + wave_dash + "B", "AB"},
+      {"wave dash with //TRANSLIT//IGNORE", {"-f", "utf-8", "-t", "cp932//translit//ignore"},
+       "A" + wave_dash + "\xE2\x91\xA0\xF0\x9F\x98\x80" "B", "A\x81\x60\x87\x40" "B"},
+      {"JIS pair left out inside a kanji run", {"-f", "jis", "-t", "utf-8", "-c"},
+       "a\x1B$B$\"\x7F\x7F$\"\x1B(Bb", "a\xE3\x81\x82\xE3\x81\x82" "b"},
+      {"JIS unknown escape after a shift", {"-f", "iso-2022-jp", "-t", "euc-jp", "-c"},
+       "\x1B$B\x1B(J$\"\x1B(Bx", "\xA4\xA2x"},
+      {"UTF-16LE lone surrogate", {"-f", "utf-16le", "-t", "utf-8", "-c"}, std::string("A\0\0\xDC" "B\0", 6),
+       "AB"},
+  };
+  for (const omit_case& c : cases) {
+    for (const char* block_size : {"65536", "1"}) {
+      const std::string where = std::string(c.name) + ", blocks of " + block_size;
+      std::vector<std::string> arguments = c.options;
+      arguments.insert(arguments.end(), {"--block-size", block_size});
+      const run_result r = run(arguments, c.input);
+      EXPECT_EQ(r.status, 0) << where << ": " << r.err;
+      EXPECT_EQ(r.err, "") << where;
+      EXPECT_EQ(r.out, c.expected_out) << where << byte_report(c.expected_out, r.out);
+    }
+  }
+}
+
 // iconv's //TRANSLIT and nkf write these look-alikes where CP932 and EUC-JP lack the character.
 TEST_F(MorvikCommand, TranslitWritesLookAlikes) {
   struct translit_case {
@@ -588,6 +640,10 @@ TEST_F(MorvikCommand, TranslitWritesLookAlikes) {
               utf16);
       EXPECT_EQ(r.status, 0) << where << " from UTF-16LE: " << r.err;
       EXPECT_EQ(r.out, t.expected) << where << " from UTF-16LE" << byte_report(t.expected, r.out);
+      // iconv's spelling.
+      r = run({"-f", "utf-8", "-t", std::string(t.to) + "//TRANSLIT", "--block-size", block_size}, input);
+      EXPECT_EQ(r.status, 0) << where << " as //TRANSLIT: " << r.err;
+      EXPECT_EQ(r.out, t.expected) << where << " as //TRANSLIT" << byte_report(t.expected, r.out);
     }
   }
   // Without --translit the module's conversion: "?".

@@ -257,6 +257,32 @@ TEST_F(StreamConvert, StrictStopsAtTheSameByteAtEveryCut) {
   }
 }
 
+// Left out, an offending sequence goes whole, however the blocks cut it: the output is the
+// conversion of the input without it.
+TEST_F(StreamConvert, OmissionsAtEveryCut) {
+  struct omit_case {
+    const char* name;
+    morvik::encoding_id from, to;
+    std::string input;
+    std::string without;  // the input with the offending sequences taken out
+  };
+  const std::vector<omit_case> cases = {
+      {"JIS shifts around left-out pairs", morvik::jis, morvik::sjis,
+       "a\x1B$B$\"\x7F\x7F$$\x1B(J\x1B$B$&\x1B(Bb\x1B$(D0!\x1B(Bc",
+       "a\x1B$B$\"$$\x1B$B$&\x1B(Bb\x1B$(D\x1B(Bc"},
+      {"UTF-8 cut and unwritable", morvik::utf8, morvik::euc,
+       "x\xE3\x81\x82\xE3\x81y\xF0\x9F\x98\x80z\xE3\x81\x84\xE3", "x\xE3\x81\x82yz\xE3\x81\x84"},
+      {"Shift_JIS leads without seconds", morvik::sjis, morvik::utf8, "\x82\xA0\x85\x40\x82\x82\xA2\xFD\x88", "\x82\xA0\x82\x82\xA2"},
+  };
+  for (const omit_case& c : cases) {
+    conversion how;
+    how.from = c.from;
+    how.to = c.to;
+    how.omit_invalid = true;
+    expect_every_cut(c.input, morvik::translate_text(c.without, c.from, c.to), how, c.name);
+  }
+}
+
 // Look-alikes replace whole characters of the source, however the blocks cut them.
 TEST_F(StreamConvert, LookAlikesAtEveryCut) {
   const std::string utf8 = "a\xE3\x80\x9C\xE3\x81\x82\xE2\x88\x92\xC2\xA2" "b\xE2\x80\x94";
