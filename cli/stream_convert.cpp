@@ -257,8 +257,10 @@ class pipeline {
       checker_.emplace(source, how.to, how.with_signatures, how.transliterate);
     }
     // Room for a block's output at once: grown by doubling, the output would touch fresh pages
-    // at every step, and a fresh page costs more than the copy.
-    engine_.output.reserve(4 * std::min(how.block_size, default_block_size));
+    // at every step, and a fresh page costs more than the copy. Three blocks stay under the
+    // allocator's 128 KiB threshold for a mapping of their own, whose unmapping costs more than
+    // the odd growth of a block that triples.
+    engine_.output.reserve(3 * std::min(how.block_size, default_block_size));
     // The signature belongs at the very start, which has gone out already.
     if (signature_written && how.with_signatures && is_japanese_byte_encoding(source)) {
       signature_to_skip_ = signature_of(how.to);
