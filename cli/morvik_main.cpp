@@ -95,6 +95,8 @@ constexpr std::string_view help_text =
     "                     the first bytes of each input that are not plain ASCII\n"
     "  -t, --to ENC       target encoding; ENC//TRANSLIT adds --translit and\n"
     "                     ENC//IGNORE adds -c, as iconv spells them\n"
+    "  -s, -e, -j, -w     as nkf: --to Shift_JIS, EUC-JP, ISO-2022-JP or UTF-8\n"
+    "  -S, -E, -J, -W     as nkf: --from Shift_JIS, EUC-JP, JIS or UTF-8 (-Sw: both)\n"
     "  -o, --output FILE  write to FILE instead of standard output\n"
     "      --strict       stop at the first byte sequence that is not valid in the\n"
     "                     source or that the target cannot write, instead of \"?\"\n"
@@ -104,7 +106,7 @@ constexpr std::string_view help_text =
     "      --eol=STYLE    write every line end as lf, crlf or cr (-Lu, -Lw, -Lm)\n"
     "      --bom          write a signature when converting to UTF-8 or UTF-16 from a\n"
     "                     Japanese encoding; drop signatures when converting back\n"
-    "  -d, --detect       print the guessed encoding (\"FILE: NAME\" for several\n"
+    "  -d, -g, --detect   print the guessed encoding (\"FILE: NAME\" for several\n"
     "                     files), \"binary\" for data that is no text\n"
     "  -l, --list         list the encodings and their aliases\n"
     "  -h, --help         show this help\n"
@@ -134,6 +136,8 @@ struct options {
   bool from_given = false;
   std::string to;
   bool to_given = false;
+  char nkf_from = 0;  // nkf's letter for the source (-S, -E, -J, -W), 0 when none was given
+  char nkf_to = 0;    // and for the target (-s, -e, -j, -w)
   std::size_t block_size = morvik_cli::default_block_size;
   std::vector<std::string> files;
 };
@@ -170,6 +174,37 @@ bool parse_block_size(const std::string& text, std::size_t& size) {
   }
   if (value == 0) return false;
   size = value;
+  return true;
+}
+
+// The encoding an nkf letter names, the source's in capitals: -s Shift_JIS, -e EUC-JP,
+// -j ISO-2022-JP (nkf writes half-width katakana as full-width there, as that writer does),
+// -w UTF-8. The source JIS reads ISO-2022-JP and more.
+std::string_view nkf_encoding(char letter) {
+  switch (letter) {
+    case 's': case 'S': return "Shift_JIS";
+    case 'e': case 'E': return "EUC-JP";
+    case 'j': return "ISO-2022-JP";
+    case 'J': return "JIS";
+    case 'w': case 'W': return "UTF-8";
+    default: return {};
+  }
+}
+
+// nkf's letters, alone or together as nkf takes them (-Sw): false for anything else.
+bool take_nkf_letters(const std::string& argument, options& parsed) {
+  if (argument.size() < 2 || argument.size() > 3) return false;
+  char from = 0;
+  char to = 0;
+  for (std::size_t i = 1; i < argument.size(); ++i) {
+    const char letter = argument[i];
+    if (nkf_encoding(letter).empty()) return false;
+    char& slot = letter >= 'a' ? to : from;
+    if (slot != 0) return false;
+    slot = letter;
+  }
+  if (from != 0) parsed.nkf_from = from;
+  if (to != 0) parsed.nkf_to = to;
   return true;
 }
 
@@ -245,7 +280,8 @@ int parse_arguments(int argc, char** argv, options& parsed) {
         }
         parsed.eol_given = true;
       }
-    } else if (name == "-d" || name == "--detect") {
+    } else if (take_nkf_letters(argument, parsed)) {
+    } else if (name == "-d" || name == "--detect" || name == "-g" || name == "--guess") {
       ok = no_value();
       parsed.detect = true;
     } else if (name == "-l" || name == "--list") {
@@ -414,6 +450,26 @@ bool take_target_suffixes(std::string& name, options& parsed) {
   return true;
 }
 
+// An nkf letter stands for --from or --to; given beside one that names another encoding, one of
+// the two is a mistake (iconv's -s, say, is not nkf's). -1 when they agree, else the exit status.
+int resolve_nkf_letter(char letter, std::string& name, bool& given, std::string_view option) {
+  if (letter == 0) return -1;
+  const std::string letter_name(nkf_encoding(letter));
+  if (given && !same_name(name, "auto")) {
+    std::string plain = name;
+    options ignored;
+    const encoding_name* named = take_target_suffixes(plain, ignored) ? find_encoding(plain) : nullptr;
+    if (named == nullptr || named != find_encoding(letter_name)) {
+      return usage_error(std::string("-") + letter + " and " + std::string(option) + " name two encodings ('" +
+                         letter_name + "' and '" + name + "')");
+    }
+    return -1;
+  }
+  name = letter_name;
+  given = true;
+  return -1;
+}
+
 int unknown_name(std::string_view role, const std::string& name) {
   say("morvik: unknown " + std::string(role) + " encoding '" + name + "' (see --list)\n");
   return exit_usage;
@@ -540,6 +596,15 @@ int main(int argc, char** argv) {
   if (parsed.version) return write_or_fail(write, "morvik " MORVIK_COMMAND_VERSION "\n");
   if (parsed.list) return list_encodings(write);
 
+  if (parsed.detect && (parsed.nkf_to != 0 || parsed.nkf_from != 0)) {
+    return usage_error("--detect takes no --from or --to");
+  }
+  if (const int status = resolve_nkf_letter(parsed.nkf_to, parsed.to, parsed.to_given, "--to"); status >= 0) {
+    return status;
+  }
+  if (const int status = resolve_nkf_letter(parsed.nkf_from, parsed.from, parsed.from_given, "--from"); status >= 0) {
+    return status;
+  }
   if (parsed.detect && (parsed.to_given || parsed.from_given)) {
     return usage_error("--detect takes no --from or --to");
   }

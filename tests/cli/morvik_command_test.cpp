@@ -308,6 +308,48 @@ TEST_F(MorvikCommand, Detect) {
   EXPECT_EQ(all.out, several);
 }
 
+// nkf's letters name the encodings, alone or together, and agree with --from and --to or are
+// refused beside them; -g and --guess are --detect.
+TEST_F(MorvikCommand, NkfLetters) {
+  using morvik::euc;
+  using morvik::iso2022jp;
+  using morvik::jis;
+  using morvik::sjis;
+  using morvik::utf8;
+  struct letter_case {
+    std::vector<std::string> arguments;
+    morvik::encoding_id from, to;
+  };
+  const std::vector<letter_case> cases = {
+      {{"-w"}, sjis, utf8},
+      {{"-s"}, utf8, sjis},
+      {{"-e"}, sjis, euc},
+      {{"-j"}, euc, iso2022jp},
+      {{"-Sw"}, sjis, utf8},
+      {{"-wS"}, sjis, utf8},
+      {{"-E", "-s"}, euc, sjis},
+      {{"-Jw"}, jis, utf8},
+      {{"-W", "-t", "euc-jp"}, utf8, euc},
+      {{"-s", "--to", "CP932//TRANSLIT"}, utf8, sjis},
+      {{"-Ew", "--from", "eucjp"}, euc, utf8},
+  };
+  for (const letter_case& c : cases) {
+    std::string where;
+    for (const std::string& argument : c.arguments) where += argument + " ";
+    const std::string input = cli_samples::sample_in(c.from);
+    const std::string expected = morvik::translate_text(input, c.from, c.to);
+    const run_result r = run(c.arguments, input);
+    EXPECT_EQ(r.status, 0) << where << r.err;
+    EXPECT_EQ(r.out, expected) << where << byte_report(expected, r.out);
+  }
+  const fs::path path = file("guess_me", cli_samples::sample_in(euc));
+  for (const char* option : {"-g", "--guess"}) {
+    const run_result r = run({option, path.string()});
+    EXPECT_EQ(r.status, 0) << option << ": " << r.err;
+    EXPECT_EQ(r.out, run({"--detect", path.string()}).out) << option;
+  }
+}
+
 TEST_F(MorvikCommand, InformationOptions) {
   run_result r = run({"--version"});
   EXPECT_EQ(r.status, 0);
@@ -358,6 +400,12 @@ TEST_F(MorvikCommand, UsageAndNameErrors) {
        "morvik: --strict and -c (//IGNORE) exclude each other"},
       {"--strict with //IGNORE", {"--to", "sjis//IGNORE", "--strict"},
        "morvik: --strict and -c (//IGNORE) exclude each other"},
+      {"nkf letter against --to", {"-s", "-t", "utf-8"},
+       "morvik: -s and --to name two encodings ('Shift_JIS' and 'utf-8')"},
+      {"nkf letter against --from", {"-Ew", "--from", "sjis"},
+       "morvik: -E and --from name two encodings ('EUC-JP' and 'sjis')"},
+      {"two nkf targets", {"-sw"}, "morvik: unknown option '-sw'"},
+      {"nkf letter with --detect", {"--detect", "-S"}, "morvik: --detect takes no --from or --to"},
       {"no arguments", {}, "morvik: no target encoding (--to)"},
       {"no target", {"--from", "sjis"}, "morvik: no target encoding (--to)"},
       {"unknown option", {"--frm", "sjis"}, "morvik: unknown option '--frm'"},
