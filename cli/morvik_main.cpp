@@ -93,8 +93,10 @@ constexpr std::string_view help_text =
     "\n"
     "  -f, --from ENC     source encoding, or \"auto\" (the default) to guess it from\n"
     "                     the first bytes of each input that are not plain ASCII\n"
+    "                     (also --from-code=ENC as iconv, --ic=ENC as nkf)\n"
     "  -t, --to ENC       target encoding; ENC//TRANSLIT adds --translit and\n"
     "                     ENC//IGNORE adds -c, as iconv spells them\n"
+    "                     (also --to-code=ENC as iconv, --oc=ENC as nkf)\n"
     "  -s, -e, -j, -w     as nkf: --to Shift_JIS, EUC-JP, ISO-2022-JP or UTF-8\n"
     "  -S, -E, -J, -W     as nkf: --from Shift_JIS, EUC-JP, JIS or UTF-8 (-Sw: both)\n"
     "  -o, --output FILE  write to FILE instead of standard output\n"
@@ -243,10 +245,11 @@ int parse_arguments(int argc, char** argv, options& parsed) {
 
     bool known = true;
     bool ok = true;
-    if (name == "-f" || name == "--from") {
+    // iconv's and nkf's long spellings beside ours.
+    if (name == "-f" || name == "--from" || name == "--from-code" || name == "--ic") {
       ok = take_value(parsed.from);
       parsed.from_given = true;
-    } else if (name == "-t" || name == "--to") {
+    } else if (name == "-t" || name == "--to" || name == "--to-code" || name == "--oc") {
       ok = take_value(parsed.to);
       parsed.to_given = true;
     } else if (name == "-o" || name == "--output") {

@@ -309,8 +309,9 @@ TEST_F(MorvikCommand, Detect) {
 }
 
 // nkf's letters name the encodings, alone or together, and agree with --from and --to or are
-// refused beside them; -g and --guess are --detect.
-TEST_F(MorvikCommand, NkfLetters) {
+// refused beside them; -g and --guess are --detect; iconv's and nkf's long names for --from
+// and --to.
+TEST_F(MorvikCommand, NkfAndIconvSpellings) {
   using morvik::euc;
   using morvik::iso2022jp;
   using morvik::jis;
@@ -332,6 +333,8 @@ TEST_F(MorvikCommand, NkfLetters) {
       {{"-W", "-t", "euc-jp"}, utf8, euc},
       {{"-s", "--to", "CP932//TRANSLIT"}, utf8, sjis},
       {{"-Ew", "--from", "eucjp"}, euc, utf8},
+      {{"--from-code=CP932", "--to-code=UTF-8"}, sjis, utf8},
+      {{"--ic=EUC-JP", "--oc", "Shift_JIS"}, euc, sjis},
   };
   for (const letter_case& c : cases) {
     std::string where;
