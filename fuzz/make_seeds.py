@@ -2,7 +2,7 @@
 """Builds the fuzzers' seed corpora from the tests: the raw requests of tests/requests/ and the
 Japanese samples of tests/data/, written in every encoding with Python's codecs.
 
-usage: make_seeds.py OUTPUT_DIRECTORY   (writes OUTPUT/request, translate, stream, detect, fused)
+usage: make_seeds.py OUTPUT_DIRECTORY   (writes OUTPUT/request, translate, stream, detect, fused, command)
 """
 import hashlib
 import pathlib
@@ -112,6 +112,19 @@ def detect_seeds():
     return seeds
 
 
+def command_seeds():
+    """The command's pairs (source 0 for auto, 1-8 for ANSI to UTF-16LE; target 0-7) with option bits."""
+    seeds = []
+    pieces = samples()
+    for source in range(0, 9):
+        for target in range(0, 8):
+            codec = CODECS[source + 1 if source else 7]
+            text = pieces[(source * 5 + target) % len(pieces)]
+            options = (source * 8 + target) % 64
+            seeds.append(bytes([source + 9 * target, options, (source * 31 + target) % 256]) + encode(text, codec))
+    return seeds
+
+
 def write(directory, seeds):
     directory.mkdir(parents=True, exist_ok=True)
     for seed in seeds:
@@ -127,6 +140,7 @@ def main():
     write(out / "stream", pair_seeds(lambda pair: bytes([pair * 37 % 256, pair % 7])) + wide_stream_seeds())
     write(out / "detect", detect_seeds())
     write(out / "fused", pair_seeds(lambda pair: bytes([pair * 53 % 256, pair % 5])))
+    write(out / "command", command_seeds())
 
 
 if __name__ == "__main__":

@@ -17,6 +17,8 @@ int stream_target(const std::uint8_t* data, std::size_t size);
 int detect_target(const std::uint8_t* data, std::size_t size);
 // The fused conversions against the reference chains, whole and in random pieces.
 int fused_target(const std::uint8_t* data, std::size_t size);
+// The command's streaming conversion with its options, in one block against tiny blocks.
+int command_target(const std::uint8_t* data, std::size_t size);
 
 struct target {
   const char* name;  // also the directory name under fuzz/regressions/ and the corpus
@@ -28,6 +30,7 @@ inline constexpr target all_targets[] = {
     {"stream", stream_target},
     {"detect", detect_target},
     {"fused", fused_target},
+    {"command", command_target},
 };
 
 // A broken property. Under libFuzzer the process aborts so the input is saved as a finding; a
