@@ -42,35 +42,14 @@ constexpr unsigned control_class = 5;
 constexpr unsigned ideograph_class = 8;
 constexpr unsigned other_class = 15;
 
+// The model as the generator lays it out: every BMP character's class and cost.
 struct character_model {
-  std::array<std::uint16_t, 0x10000> cost{};
-  std::array<std::uint8_t, 0x10000> character_class{};
+  const std::array<std::uint16_t, 0x10000>& cost;
+  const std::array<std::uint8_t, 0x10000>& character_class;
 };
 
-void fill_model(character_model& model) {
-  for (std::size_t run = 0; run < guess_class_run_count; ++run) {
-    const std::size_t first = guess_class_runs[run].first;
-    const std::size_t end = run + 1 < guess_class_run_count ? guess_class_runs[run + 1].first : 0x10000;
-    for (std::size_t code = first; code < end; ++code) {
-      const unsigned character_class = guess_class_runs[run].character_class;
-      model.character_class[code] = static_cast<std::uint8_t>(character_class);
-      const std::uint32_t sjis_code = unicode_to_sjis.lookup(static_cast<std::int32_t>(code));
-      const int group = sjis_code == 0 ? 2 : sjis_code < guess_common_sjis_end ? 0 : 1;
-      model.cost[code] = guess_unseen_cost[character_class][group];
-    }
-  }
-  for (std::size_t i = 0; i < guess_character_count; ++i)
-    model.cost[guess_character_costs[i].code] = guess_character_costs[i].cost;
-}
-
-// Filled on first use, in static storage rather than on a (host thread's) stack; the
-// initialisation of a function-local static runs once even under threads.
-const character_model& model() {
-  static character_model storage;
-  static const bool filled = (fill_model(storage), true);
-  static_cast<void>(filled);
-  return storage;
-}
+// Constant data: nothing is filled at start-up, and threads share it freely.
+character_model model() { return {guess_bmp_cost, guess_bmp_class}; }
 
 // What `code` costs after `previous` when both are katakana of one width, else null.
 const std::uint16_t* pair_cost(char32_t previous, char32_t code) {
@@ -131,7 +110,7 @@ class reading {
   std::size_t control_count() const { return controls_; }
 
  private:
-  const character_model& model_;
+  const character_model model_;
   cost_type total_ = 0;
   unsigned previous_ = line_break_class;
   char32_t previous_code_ = 0;
@@ -460,7 +439,7 @@ encoding_guess guess_encoding(std::string_view text) {
     if (b >= 0x80) ++high;
     if (b == 0x1B || b == 0x0E) ++escapes;
   }
-  const character_model& m = model();
+  const character_model m = model();
   if (nuls > 0) return guess_wide(text, m);
   // A few controls happen in text (a stray bell, a DEL); binary data is full of them. A short
   // 8-bit text with a few separators is still text if it reads as text.

@@ -1,6 +1,7 @@
 #pragma once
 // The guesser's character model (generated into guess_tables.cpp by tools/make_guess_tables.py).
 // Costs are in 1/64 bit: -64 log2 of a probability.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -39,5 +40,10 @@ extern const std::uint16_t guess_half_width_katakana_pair_cost[guess_half_width_
 // Sorted by code.
 extern const character_cost guess_character_costs[];
 extern const std::size_t guess_character_count;
+
+// What the guesser reads: every BMP character's class, and its cost (its own, or its class's
+// unseen cost for its group), laid out flat as constant data.
+extern const std::array<std::uint8_t, 0x10000> guess_bmp_class;
+extern const std::array<std::uint16_t, 0x10000> guess_bmp_cost;
 
 }  // namespace morvik

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "morvik/code_table.h"
+#include "morvik/guess_tables.h"
 #include "tests/morvik/codec_testing.h"
 
 namespace {
@@ -32,6 +34,29 @@ TEST(GuessTablesCurrent, CommittedModelIsTheGeneratorsOutput) {
   ASSERT_FALSE(fresh.empty());
   EXPECT_TRUE(fresh == committed) << "morvik/guess_tables.cpp is stale: run tools/make_guess_tables.py ("
                                   << fresh.size() << " bytes generated, " << committed.size() << " committed)";
+}
+
+// The flat model the guesser reads, entry by entry against what its parts say: the class runs,
+// a character's own cost, or its class's unseen cost for the group of its code in the library's
+// Shift_JIS table.
+TEST(GuessTablesCurrent, FlatModelIsTheRunsAndTheCosts) {
+  std::size_t run = 0;
+  std::size_t own = 0;
+  for (std::uint32_t code = 0; code < 0x10000; ++code) {
+    if (run + 1 < morvik::guess_class_run_count && morvik::guess_class_runs[run + 1].first == code) ++run;
+    const unsigned character_class = morvik::guess_class_runs[run].character_class;
+    ASSERT_EQ(morvik::guess_bmp_class[code], character_class) << std::hex << "U+" << code;
+    std::uint16_t cost;
+    if (own < morvik::guess_character_count && morvik::guess_character_costs[own].code == code) {
+      cost = morvik::guess_character_costs[own++].cost;
+    } else {
+      const std::uint32_t sjis_code = morvik::unicode_to_sjis.lookup(static_cast<std::int32_t>(code));
+      const int group = sjis_code == 0 ? 2 : sjis_code < morvik::guess_common_sjis_end ? 0 : 1;
+      cost = morvik::guess_unseen_cost[character_class][group];
+    }
+    ASSERT_EQ(morvik::guess_bmp_cost[code], cost) << std::hex << "U+" << code;
+  }
+  EXPECT_EQ(own, morvik::guess_character_count);
 }
 
 TEST(GuessTablesCurrent, CommittedCountsAreTheCorpusCounts) {
