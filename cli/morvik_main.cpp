@@ -1,4 +1,5 @@
 // morvik: convert and detect Japanese encodings on the command line, in streams.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -15,6 +16,8 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <sys/utime.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -82,7 +85,7 @@ std::string_view detected_name(morvik::encoding_id id) {
 
 constexpr std::string_view usage_text =
     "usage: morvik [--from ENC] --to ENC [--strict | -c] [--translit] [--eol=lf|crlf|cr]\n"
-    "              [--bom] [-o FILE] [FILE...]\n"
+    "              [--bom] [-o FILE | --overwrite[=SUFFIX]] [FILE...]\n"
     "       morvik --detect [-o FILE] [FILE...]\n"
     "       morvik --list | --help | --version\n";
 
@@ -100,6 +103,11 @@ constexpr std::string_view help_text =
     "  -s, -e, -j, -w     as nkf: --to Shift_JIS, EUC-JP, ISO-2022-JP or UTF-8\n"
     "  -S, -E, -J, -W     as nkf: --from Shift_JIS, EUC-JP, JIS or UTF-8 (-Sw: both)\n"
     "  -o, --output FILE  write to FILE instead of standard output\n"
+    "      --overwrite[=SUFFIX], --in-place[=SUFFIX]\n"
+    "                     replace each FILE by its conversion, as nkf does; the\n"
+    "                     original is kept as FILE SUFFIX when one is given, and\n"
+    "                     stays as it was where the conversion fails; --overwrite\n"
+    "                     keeps the file's modification time\n"
     "      --strict       stop at the first byte sequence that is not valid in the\n"
     "                     source or that the target cannot write, instead of \"?\"\n"
     "  -c, --omit-invalid leave out every such sequence instead of writing \"?\"\n"
@@ -134,6 +142,9 @@ struct options {
   bool eol_given = false;
   std::string output;  // empty: standard output
   bool output_given = false;
+  bool overwrite = false;     // each FILE replaced by its conversion
+  bool keep_time = false;     // --overwrite keeps its modification time; --in-place does not
+  std::string backup_suffix;  // the original kept as FILE + this, when not empty
   std::string from = "auto";
   bool from_given = false;
   std::string to;
@@ -256,6 +267,11 @@ int parse_arguments(int argc, char** argv, options& parsed) {
       ok = take_value(parsed.output);
       parsed.output_given = true;
       if (ok && parsed.output.empty()) return usage_error("option '" + name + "' needs a file name");
+    } else if (name == "--overwrite" || name == "--in-place") {
+      // nkf's spellings; a suffix comes only after '=', so that a file name is never taken for one.
+      parsed.overwrite = true;
+      parsed.keep_time = name == "--overwrite";
+      parsed.backup_suffix = value;
     } else if (name == "--bom") {
       ok = no_value();
       parsed.with_signatures = true;
@@ -478,6 +494,115 @@ int unknown_name(std::string_view role, const std::string& name) {
   return exit_usage;
 }
 
+// A file replaced by its conversion: written beside it under a temporary name and renamed over
+// it only once complete, so that a conversion that fails leaves the original as it was.
+class replacement {
+ public:
+  replacement() = default;
+  replacement(const replacement&) = delete;
+  replacement& operator=(const replacement&) = delete;
+  ~replacement() { abandon(); }
+
+  // False, with errno, when the temporary file cannot be made beside `name`.
+  bool begin(const std::string& name) {
+    target_ = name;
+#ifdef _WIN32
+    if (_stat64(target_.c_str(), &original_) != 0) return false;
+#else
+    // A link is followed: the file it names is replaced, and the link stays.
+    if (char* real = ::realpath(name.c_str(), nullptr)) {
+      target_ = real;
+      std::free(real);
+    }
+    if (::stat(target_.c_str(), &original_) != 0) return false;
+#endif
+    const std::size_t slash = target_.find_last_of("/\\");
+    std::string path = (slash == std::string::npos ? std::string() : target_.substr(0, slash + 1)) + ".morvik-XXXXXX";
+#ifdef _WIN32
+    if (_mktemp_s(path.data(), path.size() + 1) != 0) return false;
+    fd_ = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+    fd_ = ::mkstemp(path.data());
+    if (fd_ >= 0 && ::fchmod(fd_, original_.st_mode & 07777) != 0) {
+      temporary_ = path;
+      return false;
+    }
+#endif
+    if (fd_ < 0) return false;
+    temporary_ = path;
+    return true;
+  }
+
+  int fd() const { return fd_; }
+
+  // Puts the conversion in the original's place, the original kept as target + `backup_suffix`
+  // when that is not empty; false, with errno, when it cannot be done (the original then stays).
+  bool commit(bool keep_time, const std::string& backup_suffix) {
+    if (close_file() != 0) return false;
+    if (keep_time && !copy_time()) return false;
+    const std::string backup = target_ + backup_suffix;
+    if (!backup_suffix.empty() && !move(target_, backup)) return false;
+    if (!move(temporary_, target_)) {
+      const int error = errno;
+      if (!backup_suffix.empty()) move(backup, target_);
+      errno = error;
+      return false;
+    }
+    temporary_.clear();
+    return true;
+  }
+
+  // Removes the temporary file, if any is left.
+  void abandon() {
+    const int error = errno;
+    close_file();
+    if (!temporary_.empty()) std::remove(temporary_.c_str());
+    temporary_.clear();
+    errno = error;
+  }
+
+ private:
+  int close_file() {
+    if (fd_ < 0) return 0;
+#ifdef _WIN32
+    const int closed = _close(fd_);
+#else
+    const int closed = ::close(fd_);
+#endif
+    fd_ = -1;
+    return closed;
+  }
+
+  bool copy_time() {
+#ifdef _WIN32
+    __utimbuf64 times{original_.st_atime, original_.st_mtime};
+    return _utime64(temporary_.c_str(), &times) == 0;
+#else
+    const timespec times[2] = {original_.st_atim, original_.st_mtim};
+    return ::utimensat(AT_FDCWD, temporary_.c_str(), times, 0) == 0;
+#endif
+  }
+
+  static bool move(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    errno = EACCES;
+    return false;
+#else
+    return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+  }
+
+  std::string target_;
+  std::string temporary_;
+  int fd_ = -1;
+#ifdef _WIN32
+  struct _stat64 original_ {};
+#else
+  struct stat original_ {};
+#endif
+};
+
 int run_convert(const options& parsed, const morvik_cli::byte_writer& write) {
   morvik_cli::conversion how;
   how.with_signatures = parsed.with_signatures;
@@ -507,12 +632,31 @@ int run_convert(const options& parsed, const morvik_cli::byte_writer& write) {
       status = exit_trouble;
       continue;
     }
-    const morvik_cli::stream_result result =
-        morvik_cli::convert_stream(morvik_cli::fd_reader(in.fd), write, how);
+    replacement replaced;
+    morvik_cli::byte_writer replacement_write;
+    if (parsed.overwrite) {
+      if (!replaced.begin(name)) {
+        say_error(display_name(name), errno);
+        close_input(in);
+        status = exit_trouble;
+        continue;
+      }
+      replacement_write = morvik_cli::fd_writer(replaced.fd());
+    }
+    const morvik_cli::stream_result result = morvik_cli::convert_stream(
+        morvik_cli::fd_reader(in.fd), parsed.overwrite ? replacement_write : write, how);
     close_input(in);
     switch (result.outcome) {
-      case stream_outcome::done: break;
-      case stream_outcome::write_failed: return write_failed(result.error_number);
+      case stream_outcome::done:
+        if (parsed.overwrite && !replaced.commit(parsed.keep_time, parsed.backup_suffix)) {
+          say_error(display_name(name), errno);
+          status = exit_trouble;
+        }
+        break;
+      case stream_outcome::write_failed:
+        if (!parsed.overwrite) return write_failed(result.error_number);
+        say_error(display_name(name), result.error_number);
+        return exit_trouble;
       case stream_outcome::read_failed:
         say_error(display_name(name), result.error_number);
         status = exit_trouble;
@@ -622,6 +766,13 @@ int main(int argc, char** argv) {
   if (!parsed.detect && same_name(parsed.to, "auto")) {
     say("morvik: 'auto' is a source only; name the target encoding (see --list)\n");
     return exit_usage;
+  }
+  if (parsed.overwrite) {
+    if (parsed.detect) return usage_error("--detect takes no --overwrite or --in-place");
+    if (parsed.output_given) return usage_error("--overwrite and --in-place take no -o");
+    if (parsed.files.empty() || std::find(parsed.files.begin(), parsed.files.end(), "-") != parsed.files.end()) {
+      return usage_error("--overwrite and --in-place need files, not standard input");
+    }
   }
   if (parsed.files.empty()) parsed.files.push_back("-");
 

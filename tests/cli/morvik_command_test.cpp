@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -409,6 +411,13 @@ TEST_F(MorvikCommand, UsageAndNameErrors) {
        "morvik: -E and --from name two encodings ('EUC-JP' and 'sjis')"},
       {"two nkf targets", {"-sw"}, "morvik: unknown option '-sw'"},
       {"nkf letter with --detect", {"--detect", "-S"}, "morvik: --detect takes no --from or --to"},
+      {"--overwrite without files", {"-w", "--overwrite"},
+       "morvik: --overwrite and --in-place need files, not standard input"},
+      {"--in-place on standard input", {"-w", "--in-place", "a", "-"},
+       "morvik: --overwrite and --in-place need files, not standard input"},
+      {"--overwrite with -o", {"-w", "--overwrite", "-o", "x", "a"}, "morvik: --overwrite and --in-place take no -o"},
+      {"--overwrite with --detect", {"--detect", "--overwrite", "a"},
+       "morvik: --detect takes no --overwrite or --in-place"},
       {"no arguments", {}, "morvik: no target encoding (--to)"},
       {"no target", {"--from", "sjis"}, "morvik: no target encoding (--to)"},
       {"unknown option", {"--frm", "sjis"}, "morvik: unknown option '--frm'"},
@@ -782,6 +791,68 @@ TEST_F(MorvikCommand, OutputFile) {
   r = run({"-f", "sjis", "-t", "latin1", "-o", output.string(), input.string()});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(read_file(output), "kept");
+}
+
+// --overwrite and --in-place replace each file by its conversion, with its mode, through a link,
+// keeping a backup when asked; a file whose conversion fails stays as it was, and no temporary
+// file is left behind.
+TEST_F(MorvikCommand, OverwriteReplacesEachFile) {
+  const fs::path place = directory_ / "overwrite";
+  fs::create_directory(place);
+  const std::string text = cli_samples::sample_in(morvik::sjis);
+  const std::string converted = morvik::translate_text(text, morvik::sjis, morvik::utf8);
+  const auto old_time = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  struct overwrite_case {
+    const char* option;
+    const char* backup;  // the suffix, empty for none
+    bool keeps_time;
+  };
+  for (const overwrite_case& c : {overwrite_case{"--overwrite", "", true}, overwrite_case{"--in-place", "", false},
+                                  overwrite_case{"--overwrite=.orig", ".orig", true},
+                                  overwrite_case{"--in-place=~", "~", false}}) {
+    const fs::path first = place / "first.txt";
+    const fs::path second = place / "second.txt";
+    const fs::path link = place / "link.txt";
+    for (const fs::path& path : {first, second}) {
+      write_file(path, text);
+      fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+      fs::last_write_time(path, old_time);
+    }
+    fs::create_symlink(second.filename(), link);
+    const run_result r = run({"-f", "sjis", "-t", "utf-8", c.option, first.string(), link.string()});
+    EXPECT_EQ(r.status, 0) << c.option << ": " << r.err;
+    EXPECT_EQ(r.out, "") << c.option;
+    for (const fs::path& path : {first, second}) {
+      EXPECT_EQ(read_file(path), converted) << c.option << ", " << path.filename();
+      EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+                fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+          << c.option << ", " << path.filename();
+      EXPECT_EQ(fs::last_write_time(path) == old_time, c.keeps_time) << c.option << ", " << path.filename();
+      const fs::path backup = path.string() + c.backup;
+      if (*c.backup != '\0') {
+        EXPECT_EQ(read_file(backup), text) << c.option << ", " << path.filename();
+      }
+    }
+    EXPECT_TRUE(fs::is_symlink(link)) << c.option;
+    fs::remove_all(place);
+    fs::create_directory(place);
+  }
+
+  // Where the conversion stops, the file stays, and so do the files before it.
+  const fs::path good = place / "good.txt";
+  const fs::path bad = place / "bad.txt";
+  write_file(good, text);
+  write_file(bad, "a\xFF");
+  const run_result r = run({"-f", "sjis", "-t", "utf-8", "--strict", "--overwrite", good.string(), bad.string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "morvik: " + bad.string() + ": cannot convert byte 1 (0xFF)\n");
+  EXPECT_EQ(read_file(good), converted);
+  EXPECT_EQ(read_file(bad), "a\xFF");
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(place)) left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"bad.txt", "good.txt"}));
+  fs::remove_all(place);
 }
 
 // The source is decided at the first byte that is not plain ASCII, however far in it is.
