@@ -282,18 +282,19 @@ class pipeline {
   bool take(std::string_view bytes, bool at_end) {
     if (!checker_) return pass(bytes, at_end);
     pending_.append(bytes);
-    morvik::strict_scan scan = checker_->scan(pending_, at_end);
-    // Leaving a sequence out, the checker reads again from what it accepted, so that a shift
-    // it held back before the sequence still sets the state of what follows.
+    const std::string_view held = pending_;
+    // What has gone to the engine or been left out; only -c moves it here.
+    std::size_t done = 0;
+    morvik::strict_scan scan = checker_->scan(held, at_end);
+    // Leaving a sequence out, the bytes before it go on (a shift among them too), and the
+    // checker reads on after it in the state the text had there.
     while (omits_ && scan.failed) {
-      if (!pass(std::string_view(pending_).substr(0, scan.accepted), false)) return false;
-      pending_.erase(scan.failure, scan.failure_length);
-      pending_.erase(0, scan.accepted);
-      scan = checker_->scan(pending_, at_end);
+      convert(held.substr(done, scan.failure), false);
+      done += scan.failure + scan.failure_length;
+      checker_->skip_failure();
+      scan = checker_->scan(held.substr(done), at_end);
     }
-    if (!pass(std::string_view(pending_).substr(0, scan.accepted), at_end || scan.failed)) {
-      return false;
-    }
+    if (!pass(held.substr(done, scan.accepted), at_end || scan.failed)) return false;
     if (scan.failed) {
       result_.outcome = stream_outcome::not_convertible;
       result_.failure_offset = offset_ + scan.failure;
@@ -301,16 +302,22 @@ class pipeline {
       finish_engine();
       return false;
     }
-    offset_ += scan.accepted;
-    pending_.erase(0, scan.accepted);
+    offset_ += done + scan.accepted;
+    pending_.erase(0, done + scan.accepted);
     return true;
   }
 
   bool pass(std::string_view bytes, bool at_end) {
+    convert(bytes, at_end);
+    return drain();
+  }
+
+  // The engine's output waits in it until drain().
+  void convert(std::string_view bytes, bool at_end) {
     if (transliterates_) bytes = look_alikes_.filter(bytes, at_end);
     if (!keeps_partial_signatures_) {
       engine_.append_and_translate(bytes);
-      return drain();
+      return;
     }
     engine_.rest.append(held_);
     held_.clear();
@@ -321,7 +328,6 @@ class pipeline {
       engine_.rest.resize(engine_.rest.size() - length);
     }
     engine_.translate();
-    return drain();
   }
 
   bool finish_engine() {

@@ -258,6 +258,7 @@ strict_scan strict_checker::scan(std::string_view bytes, bool at_end) {
       result.failed = true;
       result.failure = position;
       result.failure_length = step.length;
+      failure_state_ = state;
       break;
     }
     if (step.what == read_step::shift) {

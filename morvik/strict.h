@@ -37,6 +37,10 @@ class strict_checker {
   // incomplete character is a failure.
   strict_scan scan(std::string_view bytes, bool at_end);
 
+  // After a scan that failed, for a caller that leaves the offending sequence out: the next
+  // scan starts right after it, in the state the text had there (a shift before it counts).
+  void skip_failure() { jis_state_ = failure_state_; }
+
  private:
   bool writable(char32_t code_point, bool supplementary_set) const;
 
@@ -47,6 +51,7 @@ class strict_checker {
   bool drops_signatures_;
   bool transliterates_;
   int jis_state_ = 0;
+  int failure_state_ = 0;
 };
 
 }  // namespace morvik

@@ -283,6 +283,32 @@ TEST_F(StreamConvert, OmissionsAtEveryCut) {
   }
 }
 
+// What is left out goes without a write of its own: the output of a block full of offending
+// bytes goes out at once, as any block's does.
+TEST_F(StreamConvert, OmissionsGoOutWithTheirBlock) {
+  std::string input;
+  for (int i = 0; i < 20000; ++i) input += "a\xFF";
+  conversion how;
+  how.from = morvik::sjis;
+  how.to = morvik::utf8;
+  how.omit_invalid = true;
+  how.block_size = 4096;
+  piece_reader reader{input};
+  std::string output;
+  std::size_t writes = 0;
+  const stream_result result = morvik_cli::convert_stream(
+      [&reader](char* buffer, std::size_t size) { return reader(buffer, size); },
+      [&](std::string_view bytes) {
+        output.append(bytes);
+        ++writes;
+        return true;
+      },
+      how);
+  EXPECT_EQ(result.outcome, stream_outcome::done);
+  EXPECT_EQ(output, std::string(20000, 'a'));
+  EXPECT_LE(writes, input.size() / how.block_size + 2);
+}
+
 // Look-alikes replace whole characters of the source, however the blocks cut them.
 TEST_F(StreamConvert, LookAlikesAtEveryCut) {
   const std::string utf8 = "a\xE3\x80\x9C\xE3\x81\x82\xE2\x88\x92\xC2\xA2" "b\xE2\x80\x94";

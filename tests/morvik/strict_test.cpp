@@ -197,6 +197,38 @@ TEST_F(StrictReading, StopsAtTheFirstOffendingSequence) {
   }
 }
 
+// Past a failure the checker reads on in the state the text had there: a shift before a left-out
+// sequence still holds for what follows, and nothing holds without skip_failure.
+TEST_F(StrictReading, SkippingAFailureKeepsTheShiftBeforeIt) {
+  struct skip_case {
+    const char* name;
+    encoding_id from;
+    std::string text;
+    std::size_t failure;
+    std::string after;         // the text after the failure
+    bool after_fails_skipped;  // once skipped, does the rest fail?
+  };
+  const std::vector<skip_case> cases = {
+      {"a lone pair byte after a kanji shift", morvik::jis, "\x1B$B\x7F\x7F", 3, "$", true},
+      {"a pair after a kanji shift", morvik::jis, "\x1B$B\x7F\x7F", 3, "$\"", false},
+      {"katakana after SO", morvik::jis, "\x0E\x7F", 1, "1", false},
+      {"a stray byte in Shift_JIS", morvik::sjis, "a\xFF", 1, "\x82\xA0", false},
+  };
+  for (const skip_case& c : cases) {
+    morvik::strict_checker checker(c.from, morvik::utf8);
+    const morvik::strict_scan first = checker.scan(c.text, false);
+    ASSERT_TRUE(first.failed) << c.name;
+    EXPECT_EQ(first.failure, c.failure) << c.name;
+    checker.skip_failure();
+    const morvik::strict_scan rest = checker.scan(c.after, true);
+    EXPECT_EQ(rest.failed, c.after_fails_skipped) << c.name << ": " << hex(c.after);
+  }
+  // Without the skip the checker stays where it accepted: before the shift, in ASCII.
+  morvik::strict_checker checker(morvik::jis, morvik::utf8);
+  ASSERT_TRUE(checker.scan("\x1B$B\x7F\x7F", false).failed);
+  EXPECT_FALSE(checker.scan("$", true).failed);
+}
+
 TEST_F(StrictReading, SignaturesAndLookAlikes) {
   struct option_case {
     const char* name;
