@@ -503,7 +503,8 @@ class replacement {
   replacement& operator=(const replacement&) = delete;
   ~replacement() { abandon(); }
 
-  // False, with errno, when the temporary file cannot be made beside `name`.
+  // False, with errno, when the temporary file cannot be made beside `name`; false with errno 0
+  // for what is no regular file (a device, a pipe), which cannot be replaced.
   bool begin(const std::string& name) {
     target_ = name;
 #ifdef _WIN32
@@ -515,6 +516,10 @@ class replacement {
       std::free(real);
     }
     if (::stat(target_.c_str(), &original_) != 0) return false;
+    if (!S_ISREG(original_.st_mode)) {
+      errno = 0;
+      return false;
+    }
 #endif
     const std::size_t slash = target_.find_last_of("/\\");
     std::string path = (slash == std::string::npos ? std::string() : target_.substr(0, slash + 1)) + ".morvik-XXXXXX";
@@ -636,7 +641,11 @@ int run_convert(const options& parsed, const morvik_cli::byte_writer& write) {
     morvik_cli::byte_writer replacement_write;
     if (parsed.overwrite) {
       if (!replaced.begin(name)) {
-        say_error(display_name(name), errno);
+        if (errno == 0) {
+          say("morvik: " + display_name(name) + ": not a regular file; not replaced\n");
+        } else {
+          say_error(display_name(name), errno);
+        }
         close_input(in);
         status = exit_trouble;
         continue;

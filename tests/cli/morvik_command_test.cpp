@@ -853,6 +853,11 @@ TEST_F(MorvikCommand, OverwriteReplacesEachFile) {
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"bad.txt", "good.txt"}));
   fs::remove_all(place);
+
+  // Only a regular file is replaced.
+  const run_result device = run({"-f", "sjis", "-t", "utf-8", "--overwrite", "/dev/null"});
+  EXPECT_EQ(device.status, 1);
+  EXPECT_EQ(device.err, "morvik: /dev/null: not a regular file; not replaced\n");
 }
 
 // The source is decided at the first byte that is not plain ASCII, however far in it is.
