@@ -117,14 +117,14 @@ constexpr std::string_view help_text =
     "      --bom          write a signature when converting to UTF-8 or UTF-16 from a\n"
     "                     Japanese encoding; drop signatures when converting back\n"
     "  -d, -g, --detect   print the guessed encoding (\"FILE: NAME\" for several\n"
-    "                     files), \"binary\" for data that is no text\n"
+    "                     files), \"binary\" for data that is no text (also --guess)\n"
     "  -l, --list         list the encodings and their aliases\n"
     "  -h, --help         show this help\n"
     "  -V, --version      show the version\n"
     "\n"
     "Names are case-insensitive. Exit status: 0 on success; 1 when a file could not be\n"
-    "read, was binary under --from auto, or stopped --strict, or the output could not\n"
-    "be written; 2 for a usage error or an unknown encoding name.\n";
+    "read or replaced, was binary under --from auto, or stopped --strict, or the output\n"
+    "could not be written; 2 for a usage error or an unknown encoding name.\n";
 
 constexpr int exit_trouble = 1;
 constexpr int exit_usage = 2;
