@@ -100,8 +100,11 @@ constexpr std::string_view help_text =
     "  -t, --to ENC       target encoding; ENC//TRANSLIT adds --translit and\n"
     "                     ENC//IGNORE adds -c, as iconv spells them\n"
     "                     (also --to-code=ENC as iconv, --oc=ENC as nkf)\n"
-    "  -s, -e, -j, -w     as nkf: --to Shift_JIS, EUC-JP, ISO-2022-JP or UTF-8\n"
-    "  -S, -E, -J, -W     as nkf: --from Shift_JIS, EUC-JP, JIS or UTF-8 (-Sw: both)\n"
+    "  -s, -e, -j, -w     as nkf: --to Shift_JIS, EUC-JP, ISO-2022-JP or UTF-8; -w8\n"
+    "                     UTF-8 with a signature, -w16 (-w16B, -w16L) UTF-16BE (LE) with\n"
+    "                     one, -w80, -w16B0, -w16L0 without\n"
+    "  -S, -E, -J, -W     as nkf: --from Shift_JIS, EUC-JP, JIS or UTF-8; -W16 (-W16B,\n"
+    "                     -W16L) UTF-16BE (LE); a source and a target together: -Sw\n"
     "  -o, --output FILE  write to FILE instead of standard output\n"
     "      --overwrite[=SUFFIX], --in-place[=SUFFIX]\n"
     "                     replace each FILE by its conversion, as nkf does; the\n"
@@ -135,6 +138,7 @@ struct options {
   bool list = false;
   bool detect = false;
   bool with_signatures = false;
+  bool signature_first = false;  // nkf's -w8 and -w16: a signature whatever the source
   bool strict = false;
   bool omit_invalid = false;
   bool transliterate = false;
@@ -149,8 +153,8 @@ struct options {
   bool from_given = false;
   std::string to;
   bool to_given = false;
-  char nkf_from = 0;  // nkf's letter for the source (-S, -E, -J, -W), 0 when none was given
-  char nkf_to = 0;    // and for the target (-s, -e, -j, -w)
+  std::string nkf_from;  // nkf's spelling of the source (S, E, J, W, W16L...), empty when none was given
+  std::string nkf_to;    // and of the target (s, e, j, w, w8, w16L0...)
   std::size_t block_size = morvik_cli::default_block_size;
   std::vector<std::string> files;
 };
@@ -190,34 +194,53 @@ bool parse_block_size(const std::string& text, std::size_t& size) {
   return true;
 }
 
-// The encoding an nkf letter names, the source's in capitals: -s Shift_JIS, -e EUC-JP,
+// nkf's spellings of the encodings, the source's in capitals: -s Shift_JIS, -e EUC-JP,
 // -j ISO-2022-JP (nkf writes half-width katakana as full-width there, as that writer does),
-// -w UTF-8. The source JIS reads ISO-2022-JP and more.
-std::string_view nkf_encoding(char letter) {
-  switch (letter) {
-    case 's': case 'S': return "Shift_JIS";
-    case 'e': case 'E': return "EUC-JP";
-    case 'j': return "ISO-2022-JP";
-    case 'J': return "JIS";
-    case 'w': case 'W': return "UTF-8";
-    default: return {};
+// -w UTF-8, and UTF-8 or UTF-16 with a signature or without (0) as nkf writes them. The source
+// JIS reads ISO-2022-JP and more.
+struct nkf_spelling {
+  std::string_view letters;
+  std::string_view encoding;
+  bool signature;
+};
+constexpr nkf_spelling nkf_spellings[] = {
+    {"s", "Shift_JIS", false},   {"e", "EUC-JP", false},     {"j", "ISO-2022-JP", false},
+    {"w", "UTF-8", false},       {"w80", "UTF-8", false},    {"w8", "UTF-8", true},
+    {"w16B0", "UTF-16BE", false}, {"w16L0", "UTF-16LE", false}, {"w16B", "UTF-16BE", true},
+    {"w16L", "UTF-16LE", true},  {"w16", "UTF-16BE", true},  {"S", "Shift_JIS", false},
+    {"E", "EUC-JP", false},      {"J", "JIS", false},        {"W", "UTF-8", false},
+    {"W8", "UTF-8", false},      {"W16B", "UTF-16BE", false}, {"W16L", "UTF-16LE", false},
+    {"W16", "UTF-16BE", false},
+};
+
+const nkf_spelling* find_nkf_spelling(std::string_view letters) {
+  for (const nkf_spelling& spelling : nkf_spellings) {
+    if (spelling.letters == letters) return &spelling;
   }
+  return nullptr;
 }
 
-// nkf's letters, alone or together as nkf takes them (-Sw): false for anything else.
+// nkf's spellings, alone or a source and a target together as nkf takes them (-Sw, -Ew8):
+// false for anything else.
 bool take_nkf_letters(const std::string& argument, options& parsed) {
-  if (argument.size() < 2 || argument.size() > 3) return false;
-  char from = 0;
-  char to = 0;
-  for (std::size_t i = 1; i < argument.size(); ++i) {
-    const char letter = argument[i];
-    if (nkf_encoding(letter).empty()) return false;
-    char& slot = letter >= 'a' ? to : from;
-    if (slot != 0) return false;
-    slot = letter;
+  if (argument.size() < 2 || argument[0] != '-') return false;
+  std::string from;
+  std::string to;
+  std::size_t at = 1;
+  while (at < argument.size()) {
+    // The longest spelling that starts here.
+    const nkf_spelling* found = nullptr;
+    for (std::size_t length = argument.size() - at; length > 0 && found == nullptr; --length) {
+      found = find_nkf_spelling(std::string_view(argument).substr(at, length));
+    }
+    if (found == nullptr) return false;
+    std::string& slot = found->letters[0] >= 'a' ? to : from;
+    if (!slot.empty()) return false;
+    slot = found->letters;
+    at += found->letters.size();
   }
-  if (from != 0) parsed.nkf_from = from;
-  if (to != 0) parsed.nkf_to = to;
+  if (!from.empty()) parsed.nkf_from = from;
+  if (!to.empty()) parsed.nkf_to = to;
   return true;
 }
 
@@ -469,22 +492,26 @@ bool take_target_suffixes(std::string& name, options& parsed) {
   return true;
 }
 
-// An nkf letter stands for --from or --to; given beside one that names another encoding, one of
-// the two is a mistake (iconv's -s, say, is not nkf's). -1 when they agree, else the exit status.
-int resolve_nkf_letter(char letter, std::string& name, bool& given, std::string_view option) {
-  if (letter == 0) return -1;
-  const std::string letter_name(nkf_encoding(letter));
+// An nkf spelling stands for --from or --to (and --bom where it asks for a signature); given
+// beside one that names another encoding, one of the two is a mistake (iconv's -s, say, is not
+// nkf's). -1 when they agree, else the exit status.
+int resolve_nkf_spelling(const std::string& letters, std::string& name, bool& given, std::string_view option,
+                         bool& with_signatures, bool& signature_first) {
+  if (letters.empty()) return -1;
+  const nkf_spelling& spelling = *find_nkf_spelling(letters);
+  const std::string spelled_name(spelling.encoding);
+  if (spelling.signature) signature_first = with_signatures = true;
   if (given && !same_name(name, "auto")) {
     std::string plain = name;
     options ignored;
     const encoding_name* named = take_target_suffixes(plain, ignored) ? find_encoding(plain) : nullptr;
-    if (named == nullptr || named != find_encoding(letter_name)) {
-      return usage_error(std::string("-") + letter + " and " + std::string(option) + " name two encodings ('" +
-                         letter_name + "' and '" + name + "')");
+    if (named == nullptr || named != find_encoding(spelled_name)) {
+      return usage_error("-" + letters + " and " + std::string(option) + " name two encodings ('" + spelled_name +
+                         "' and '" + name + "')");
     }
     return -1;
   }
-  name = letter_name;
+  name = spelled_name;
   given = true;
   return -1;
 }
@@ -611,6 +638,7 @@ class replacement {
 int run_convert(const options& parsed, const morvik_cli::byte_writer& write) {
   morvik_cli::conversion how;
   how.with_signatures = parsed.with_signatures;
+  how.signature_first = parsed.signature_first;
   how.block_size = parsed.block_size;
   how.strict = parsed.strict;
   how.omit_invalid = parsed.omit_invalid;
@@ -752,13 +780,19 @@ int main(int argc, char** argv) {
   if (parsed.version) return write_or_fail(write, "morvik " MORVIK_COMMAND_VERSION "\n");
   if (parsed.list) return list_encodings(write);
 
-  if (parsed.detect && (parsed.nkf_to != 0 || parsed.nkf_from != 0)) {
+  if (parsed.detect && !(parsed.nkf_to.empty() && parsed.nkf_from.empty())) {
     return usage_error("--detect takes no --from or --to");
   }
-  if (const int status = resolve_nkf_letter(parsed.nkf_to, parsed.to, parsed.to_given, "--to"); status >= 0) {
+  if (const int status =
+          resolve_nkf_spelling(parsed.nkf_to, parsed.to, parsed.to_given, "--to", parsed.with_signatures,
+                               parsed.signature_first);
+      status >= 0) {
     return status;
   }
-  if (const int status = resolve_nkf_letter(parsed.nkf_from, parsed.from, parsed.from_given, "--from"); status >= 0) {
+  bool source_signature = false;  // nkf's source spellings ask for none
+  if (const int status = resolve_nkf_spelling(parsed.nkf_from, parsed.from, parsed.from_given, "--from",
+                                              source_signature, source_signature);
+      status >= 0) {
     return status;
   }
   if (parsed.detect && (parsed.to_given || parsed.from_given)) {

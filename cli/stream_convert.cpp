@@ -265,6 +265,9 @@ class pipeline {
     if (signature_written && how.with_signatures && is_japanese_byte_encoding(source)) {
       signature_to_skip_ = signature_of(how.to);
     }
+    if (how.signature_first && !signature_written && is_unicode_form(source)) {
+      signature_to_add_ = signature_of(how.to);
+    }
   }
 
   // False when the conversion stops: a write failed or strict met an offending sequence.
@@ -349,6 +352,22 @@ class pipeline {
       }
       signature_to_skip_ = {};
     }
+    if (!signature_to_add_.empty() && (!out.empty() || (finished_ && !first_output_.empty()))) {
+      // Whether the output has its signature already shows only once as many bytes are there
+      // (or at the end): a block may end inside one.
+      first_output_.append(out);
+      engine_.output.clear();
+      const std::string_view signature = signature_to_add_;
+      if (!finished_ && first_output_.size() < signature.size() &&
+          signature.substr(0, first_output_.size()) == first_output_) {
+        return true;
+      }
+      signature_to_add_ = {};
+      if (first_output_.compare(0, signature.size(), signature) != 0 && !sink_.put(signature)) return write_failed();
+      const bool written = sink_.put(first_output_);
+      first_output_.clear();
+      return written || write_failed();
+    }
     if (out.empty()) {
       engine_.output.clear();
       return true;
@@ -356,11 +375,13 @@ class pipeline {
     result_.wrote_output = true;
     const bool written = sink_.put(out);
     engine_.output.clear();
-    if (!written) {
-      result_.outcome = stream_outcome::write_failed;
-      result_.error_number = errno;
-    }
-    return written;
+    return written || write_failed();
+  }
+
+  bool write_failed() {
+    result_.outcome = stream_outcome::write_failed;
+    result_.error_number = errno;
+    return false;
   }
 
   morvik::engine_handle handle_;
@@ -376,6 +397,8 @@ class pipeline {
   std::string pending_;  // strict: bytes the checker holds back
   std::string held_;     // a signature cut by a block boundary
   std::string_view signature_to_skip_;
+  std::string_view signature_to_add_;
+  std::string first_output_;  // output held until it shows whether it starts with a signature
   bool finished_ = false;
 };
 

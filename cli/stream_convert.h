@@ -48,6 +48,9 @@ struct conversion {
   bool omit_invalid = false;   // leave out every sequence that would become "?"
   bool transliterate = false;  // look-alikes for what the target lacks
   line_ends eol = line_ends::keep;
+  // The output starts with the target's signature from a Unicode source too (nkf's -w8), where
+  // the engines convert one only if the input has it.
+  bool signature_first = false;
 };
 
 enum class stream_outcome {

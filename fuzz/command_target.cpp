@@ -1,5 +1,5 @@
 // The command's streaming conversion must not care how its input is read: with the guessed
-// source, --strict, -c, --translit, --bom and --eol in any mix, tiny blocks and short reads give
+// source, --strict, -c, --translit, --bom, -w8 and --eol in any mix, tiny blocks and short reads give
 // the bytes, the outcome and the failure that one large block gives. A run with -c always ends
 // well, and never stops where --strict does not.
 #include <string>
@@ -54,7 +54,8 @@ bool same(const streamed& a, const streamed& b) {
 }  // namespace
 
 // Byte 0: source (0 for auto, else 1-8 for ANSI to UTF-16LE) and target (ANSI to UTF-16LE).
-// Byte 1: the options, a bit each (strict, omit, translit, signatures) and the line ends.
+// Byte 1: the options, a bit each (strict, omit, translit, signatures), the line ends, and a
+// bit for a signature first.
 // Byte 2: the block size and the read piece of the cut run.
 int command_target(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
@@ -69,6 +70,7 @@ int command_target(const std::uint8_t* data, std::size_t size) {
   how.transliterate = (data[1] & 4) != 0;
   how.with_signatures = (data[1] & 8) != 0;
   how.eol = static_cast<morvik_cli::line_ends>(data[1] >> 4 & 3);
+  how.signature_first = (data[1] & 64) != 0;
   const std::string text(reinterpret_cast<const char*>(data) + 3, size - 3);
   const std::string case_name = "from " + std::to_string(source) + " to " + std::to_string(how.to) + " options " +
                                 std::to_string(data[1]);

@@ -347,6 +347,33 @@ TEST_F(MorvikCommand, NkfAndIconvSpellings) {
     EXPECT_EQ(r.status, 0) << where << r.err;
     EXPECT_EQ(r.out, expected) << where << byte_report(expected, r.out);
   }
+  // nkf's signatures: -w8 and -w16 write one whatever the source, once; a 0 at the end writes none.
+  struct signature_case {
+    std::vector<std::string> arguments;
+    std::string input;
+    std::string expected;
+  };
+  const std::string a_utf8 = "\xE3\x81\x82\n";  // あ
+  const std::vector<signature_case> signatures = {
+      {{"-Ww8"}, a_utf8, "\xEF\xBB\xBF" + a_utf8},
+      {{"-Ww8"}, "\xEF\xBB\xBF" + a_utf8, "\xEF\xBB\xBF" + a_utf8},
+      {{"-Sw8"}, "\x82\xA0\n", "\xEF\xBB\xBF" + a_utf8},
+      {{"-w8"}, "ok\n", "\xEF\xBB\xBFok\n"},
+      {{"-w8"}, "", ""},
+      {{"-Ww80"}, a_utf8, a_utf8},
+      {{"-Ww16L"}, a_utf8, std::string("\xFF\xFE\x42\x30\x0A\x00", 6)},
+      {{"-W", "-w16"}, a_utf8, std::string("\xFE\xFF\x30\x42\x00\x0A", 6)},
+      {{"-Ew16B0"}, "\xA4\xA2\n", std::string("\x30\x42\x00\x0A", 4)},
+      {{"-W16Ls"}, std::string("\x42\x30\x0A\x00", 4), "\x82\xA0\n"},
+  };
+  for (const signature_case& c : signatures) {
+    std::string where;
+    for (const std::string& argument : c.arguments) where += argument + " ";
+    const run_result r = run(c.arguments, c.input);
+    EXPECT_EQ(r.status, 0) << where << r.err;
+    EXPECT_EQ(r.out, c.expected) << where << byte_report(c.expected, r.out);
+  }
+
   const fs::path path = file("guess_me", cli_samples::sample_in(euc));
   for (const char* option : {"-g", "--guess"}) {
     const run_result r = run({option, path.string()});
