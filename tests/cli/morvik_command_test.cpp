@@ -382,6 +382,36 @@ TEST_F(MorvikCommand, NkfAndIconvSpellings) {
   }
 }
 
+// What an nkf user types gives what nkf writes, byte for byte, on real text (when nkf is there).
+TEST_F(MorvikCommand, NkfSpellingsWriteWhatNkfWrites) {
+  if (std::system("nkf --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "nkf is not installed";
+  const char* root = std::getenv("KORVEL_SOURCE_DIR");
+  const std::string utf8 = read_file(fs::path(root ? root : ".") / "tests/data/ja_manual.txt");
+  ASSERT_GT(utf8.size(), 1000u);
+  const fs::path in_utf8 = file("nkf_utf8.txt", utf8);
+  const fs::path in_sjis = file("nkf_sjis.txt", morvik::translate_text(utf8, morvik::utf8, morvik::sjis));
+  const fs::path in_euc = file("nkf_euc.txt", morvik::translate_text(utf8, morvik::utf8, morvik::euc));
+  const fs::path from_nkf = directory_ / "from_nkf";
+  struct nkf_case {
+    const char* source;
+    const char* target;
+    const fs::path& input;
+  };
+  for (const nkf_case& c : {nkf_case{"-W", "-s", in_utf8}, nkf_case{"-W", "-e", in_utf8}, nkf_case{"-W", "-j", in_utf8},
+                            nkf_case{"-S", "-w", in_sjis}, nkf_case{"-S", "-w8", in_sjis}, nkf_case{"-S", "-w16", in_sjis},
+                            nkf_case{"-S", "-w16L", in_sjis}, nkf_case{"-S", "-w16B0", in_sjis},
+                            nkf_case{"-E", "-w", in_euc}, nkf_case{"-E", "-s", in_euc}}) {
+    const std::string where = std::string(c.source) + " " + c.target;
+    const std::string command = std::string("nkf ") + c.source + " " + c.target + " '" + c.input.string() + "' > '" +
+                                from_nkf.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << where;
+    const std::string expected = read_file(from_nkf);
+    const run_result r = run({c.source, c.target, c.input.string()});
+    EXPECT_EQ(r.status, 0) << where << ": " << r.err;
+    EXPECT_TRUE(r.out == expected) << where << ": " << r.out.size() << " bytes, nkf " << expected.size();
+  }
+}
+
 TEST_F(MorvikCommand, InformationOptions) {
   run_result r = run({"--version"});
   EXPECT_EQ(r.status, 0);
