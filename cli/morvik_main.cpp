@@ -799,9 +799,10 @@ int main(int argc, char** argv) {
     return usage_error("--detect takes no --from or --to");
   }
   if (parsed.detect && parsed.with_signatures) return usage_error("--detect takes no --bom");
-  if (parsed.detect && (parsed.strict || parsed.omit_invalid || parsed.transliterate || parsed.eol_given)) {
-    return usage_error("--detect takes no --strict, -c, --translit or --eol");
+  if (parsed.detect && (parsed.strict || parsed.transliterate || parsed.eol_given)) {
+    return usage_error("--detect takes no --strict, --translit or --eol");
   }
+  if (parsed.detect && parsed.omit_invalid) return usage_error("--detect takes no -c");
   if (!parsed.detect && !parsed.to_given) return usage_error("no target encoding (--to)");
   const std::string to_as_given = parsed.to;
   if (!parsed.detect && !take_target_suffixes(parsed.to, parsed)) return unknown_name("target", to_as_given);
