@@ -6,7 +6,6 @@
 // EUC-JP can be a valid but odd UTF-8 letter.
 #include "morvik/guess.h"
 
-#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -42,15 +41,6 @@ constexpr unsigned control_class = 5;
 constexpr unsigned ideograph_class = 8;
 constexpr unsigned other_class = 15;
 
-// The model as the generator lays it out: every BMP character's class and cost.
-struct character_model {
-  const std::array<std::uint16_t, 0x10000>& cost;
-  const std::array<std::uint8_t, 0x10000>& character_class;
-};
-
-// Constant data: nothing is filled at start-up, and threads share it freely.
-character_model model() { return {guess_bmp_cost, guess_bmp_class}; }
-
 // What `code` costs after `previous` when both are katakana of one width, else null.
 const std::uint16_t* pair_cost(char32_t previous, char32_t code) {
   if (previous - guess_katakana_first < guess_katakana_count && code - guess_katakana_first < guess_katakana_count)
@@ -65,14 +55,13 @@ const std::uint16_t* pair_cost(char32_t previous, char32_t code) {
 // One candidate's reading of the text and what it has cost so far.
 class reading {
  public:
-  explicit reading(const character_model& model) : model_(model) {}
-
   void character(char32_t code) {
     unsigned character_class;
     cost_type cost;
     if (code <= 0xFFFF) {
-      character_class = model_.character_class[code];
-      cost = model_.cost[code];
+      // The model as the generator lays it out: constant data, which threads share freely.
+      character_class = guess_bmp_class[code];
+      cost = guess_bmp_cost[code];
     } else {
       character_class = code >= 0x20000 && code <= 0x3FFFF ? ideograph_class : other_class;
       cost = guess_unseen_cost[character_class][2];
@@ -110,7 +99,6 @@ class reading {
   std::size_t control_count() const { return controls_; }
 
  private:
-  const character_model model_;
   cost_type total_ = 0;
   unsigned previous_ = line_break_class;
   char32_t previous_code_ = 0;
@@ -390,7 +378,7 @@ bool is_binary_control(unsigned byte) {
 
 encoding_guess binary_guess() { return {unknown_encoding, true, 100}; }
 
-encoding_guess guess_wide(std::string_view text, const character_model& m) {
+encoding_guess guess_wide(std::string_view text) {
   struct candidate {
     encoding_id encoding;
     std::size_t unit;
@@ -401,7 +389,7 @@ encoding_guess guess_wide(std::string_view text, const character_model& m) {
   cost_type costs[std::size(candidates)];
   std::size_t valid = std::size(candidates);
   for (std::size_t k = 0; k < std::size(candidates); ++k) {
-    reading r(m);
+    reading r;
     read_wide(text, candidates[k].unit, candidates[k].big_endian, r);
     const std::size_t units = text.size() / candidates[k].unit;
     // Text has no NUL character, hardly any controls, and characters that Japanese text
@@ -439,8 +427,7 @@ encoding_guess guess_encoding(std::string_view text) {
     if (b >= 0x80) ++high;
     if (b == 0x1B || b == 0x0E) ++escapes;
   }
-  const character_model m = model();
-  if (nuls > 0) return guess_wide(text, m);
+  if (nuls > 0) return guess_wide(text);
   // A few controls happen in text (a stray bell, a DEL); binary data is full of them. A short
   // 8-bit text with a few separators is still text if it reads as text.
   const bool many_controls = controls * 32 > text.size();
@@ -449,7 +436,7 @@ encoding_guess guess_encoding(std::string_view text) {
   if (high == 0) {
     // 7-bit text with escapes: JIS if they switch to characters, else ANSI with terminal
     // colours or the like.
-    reading r(m);
+    reading r;
     read_jis(text, r);
     if (r.non_ascii_count() > r.invalid_count())
       return {jis, false, r.invalid_count() == 0 ? 100 : 90};
@@ -468,7 +455,7 @@ encoding_guess guess_encoding(std::string_view text) {
   bool text_like[4];
   std::size_t best = 0;
   for (std::size_t k = 0; k < count; ++k) {
-    reading r(m);
+    reading r;
     candidates[k].read(text, r);
     costs[k] = r.total();
     text_like[k] = r.invalid_count() == 0 && reads_as_text(r, r.character_count());
