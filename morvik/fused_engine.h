@@ -270,6 +270,19 @@ struct writes_pairs_as_sjis {
   }
 };
 
+// The pairs after a first one, in a loop of their own while they start before `end -
+// fused_lookahead` (`end` as an unchecked step is given it): both bytes in [low, low + 94) (A1 for
+// EUC-JP, 21 for JIS) and a flat entry. A checked step takes its characters one at a time.
+template <bool Checked, class Writer>
+inline void put_pair_run(const char*& text, const char* end, unsigned low, char*& out) {
+  if constexpr (!Checked) {
+    const char* const stop = end - fused_lookahead;
+    while (text < stop && Writer::put_pair(flat::pair_index(byte_value(text[0]), byte_value(text[1]), low), out)) {
+      text += 2;
+    }
+  }
+}
+
 // A UTF-16 unit from 0x800 up (never a surrogate here) as its three UTF-8 bytes.
 inline void put_utf8_three(std::uint32_t unit, char*& out) {
   out[0] = static_cast<char>(0xE0 | unit >> 12);

@@ -34,14 +34,8 @@ struct euc_reading_kernel : fused::stateless {
       return false;
     }
     text += 2;
-    if constexpr (!Checked) {
-      // The pairs of a run go on in a loop of their own, to the next 7-bit byte, katakana or
-      // pair without an entry.
-      const char* const stop = end - fused_lookahead;
-      while (text < stop && Derived::put_pair(flat::pair_index(byte_value(text[0]), byte_value(text[1]), 0xA1), out)) {
-        text += 2;
-      }
-    }
+    // On to the next 7-bit byte, katakana or pair without an entry.
+    fused::put_pair_run<Checked, Derived>(text, end, 0xA1, out);
     return true;
   }
 };

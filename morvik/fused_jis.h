@@ -52,14 +52,8 @@ struct jis_reading_kernel : fused::passes_seven_bit {
     if (!fused::has_bytes<Checked>(text, end, 2)) return false;
     if (!Derived::put_pair(flat::pair_index(b, byte_value(text[1]), 0x21), out)) return false;
     text += 2;
-    if constexpr (!Checked) {
-      // The pairs of an ESC $ B run go on in a loop of their own, to the next escape, line
-      // end or pair without an entry.
-      const char* const stop = end - fused_lookahead;
-      while (text < stop && Derived::put_pair(flat::pair_index(byte_value(text[0]), byte_value(text[1]), 0x21), out)) {
-        text += 2;
-      }
-    }
+    // On to the next escape, line end or pair without an entry.
+    fused::put_pair_run<Checked, Derived>(text, end, 0x21, out);
     return true;
   }
 };
