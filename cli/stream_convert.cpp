@@ -352,7 +352,7 @@ class pipeline {
       }
       signature_to_skip_ = {};
     }
-    if (!signature_to_add_.empty() && (!out.empty() || (finished_ && !first_output_.empty()))) {
+    if (!signature_to_add_.empty()) {
       // Whether the output has its signature already shows only once as many bytes are there
       // (or at the end): a block may end inside one.
       first_output_.append(out);
@@ -363,18 +363,18 @@ class pipeline {
         return true;
       }
       signature_to_add_ = {};
-      if (first_output_.compare(0, signature.size(), signature) != 0 && !sink_.put(signature)) return write_failed();
-      const bool written = sink_.put(first_output_);
-      first_output_.clear();
-      return written || write_failed();
+      if (!first_output_.empty() && first_output_.compare(0, signature.size(), signature) != 0) {
+        first_output_.insert(0, signature);
+      }
+      out = first_output_;
     }
     if (out.empty()) {
       engine_.output.clear();
       return true;
     }
-    result_.wrote_output = true;
     const bool written = sink_.put(out);
     engine_.output.clear();
+    first_output_.clear();
     return written || write_failed();
   }
 

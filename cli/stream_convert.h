@@ -66,7 +66,6 @@ struct stream_result {
   int error_number = 0;  // errno of the failed read or write
   morvik::encoding_id source = morvik::unknown_encoding;  // what was read: given or guessed
   bool binary = false;                                    // the guesser's verdict
-  bool wrote_output = false;
   std::uint64_t failure_offset = 0;  // strict: offset of the offending sequence in the input
   std::string failure_bytes;         // and its bytes
 };
