@@ -492,27 +492,18 @@ bool take_target_suffixes(std::string& name, options& parsed) {
   return true;
 }
 
-// An nkf spelling stands for --from or --to (and --bom where it asks for a signature); given
-// beside one that names another encoding, one of the two is a mistake (iconv's -s, say, is not
-// nkf's). -1 when they agree, else the exit status.
-int resolve_nkf_spelling(const std::string& letters, std::string& name, bool& given, std::string_view option,
-                         bool& with_signatures, bool& signature_first) {
+// An nkf spelling stands for --from or --to; given beside one that names another encoding, one
+// of the two is a mistake (iconv's -s, say, is not nkf's). -1 when they agree, else the exit status.
+int resolve_nkf_spelling(const std::string& letters, std::string& name, bool& given, std::string_view option) {
   if (letters.empty()) return -1;
-  const nkf_spelling& spelling = *find_nkf_spelling(letters);
-  const std::string spelled_name(spelling.encoding);
-  if (spelling.signature) signature_first = with_signatures = true;
-  if (given && !same_name(name, "auto")) {
-    std::string plain = name;
-    options ignored;
-    const encoding_name* named = take_target_suffixes(plain, ignored) ? find_encoding(plain) : nullptr;
-    if (named == nullptr || named != find_encoding(spelled_name)) {
-      return usage_error("-" + letters + " and " + std::string(option) + " name two encodings ('" + spelled_name +
-                         "' and '" + name + "')");
-    }
-    return -1;
+  const std::string spelled_name(find_nkf_spelling(letters)->encoding);
+  if (!given || same_name(name, "auto")) {
+    name = spelled_name;
+    given = true;
+  } else if (find_encoding(name) != find_encoding(spelled_name)) {
+    return usage_error("-" + letters + " and " + std::string(option) + " name two encodings ('" + spelled_name +
+                       "' and '" + name + "')");
   }
-  name = spelled_name;
-  given = true;
   return -1;
 }
 
@@ -783,15 +774,16 @@ int main(int argc, char** argv) {
   if (parsed.detect && !(parsed.nkf_to.empty() && parsed.nkf_from.empty())) {
     return usage_error("--detect takes no --from or --to");
   }
-  if (const int status =
-          resolve_nkf_spelling(parsed.nkf_to, parsed.to, parsed.to_given, "--to", parsed.with_signatures,
-                               parsed.signature_first);
-      status >= 0) {
+  // The target's iconv suffixes first, so that an nkf letter meets the bare name.
+  const std::string to_as_given = parsed.to;
+  if (!parsed.detect && !take_target_suffixes(parsed.to, parsed)) return unknown_name("target", to_as_given);
+  if (const int status = resolve_nkf_spelling(parsed.nkf_to, parsed.to, parsed.to_given, "--to"); status >= 0) {
     return status;
   }
-  bool source_signature = false;  // nkf's source spellings ask for none
-  if (const int status = resolve_nkf_spelling(parsed.nkf_from, parsed.from, parsed.from_given, "--from",
-                                              source_signature, source_signature);
+  if (!parsed.nkf_to.empty() && find_nkf_spelling(parsed.nkf_to)->signature) {
+    parsed.signature_first = parsed.with_signatures = true;
+  }
+  if (const int status = resolve_nkf_spelling(parsed.nkf_from, parsed.from, parsed.from_given, "--from");
       status >= 0) {
     return status;
   }
@@ -804,8 +796,6 @@ int main(int argc, char** argv) {
   }
   if (parsed.detect && parsed.omit_invalid) return usage_error("--detect takes no -c");
   if (!parsed.detect && !parsed.to_given) return usage_error("no target encoding (--to)");
-  const std::string to_as_given = parsed.to;
-  if (!parsed.detect && !take_target_suffixes(parsed.to, parsed)) return unknown_name("target", to_as_given);
   if (parsed.strict && parsed.omit_invalid) return usage_error("--strict and -c (//IGNORE) exclude each other");
   if (!parsed.detect && same_name(parsed.to, "auto")) {
     say("morvik: 'auto' is a source only; name the target encoding (see --list)\n");
