@@ -1,8 +1,9 @@
 #pragma once
-// Eight units at a time (sixteen bytes for the fused engine's runs): the tests that tell whether a
-// whole block may be taken in one go, and the moves that copy, widen or narrow it. The fast runs of the engines, the analysis window and
-// the scorers all step over text with these; nothing here decides an output byte, it only says
-// that every unit of a block is of a kind the plain step would handle one by one the same way.
+// Eight units at a time (sixteen bytes for the fused engine's runs): the tests that tell whether
+// a whole block may be taken in one go, and the moves that copy, widen or narrow it. The fast runs
+// of the engines, the analysis window and the scorers all step over text with these; nothing here
+// decides an output byte, it only says that every unit of a block is of a kind the plain step
+// would handle one by one the same way.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -24,11 +25,15 @@ inline std::uint64_t load_block(const char* text) {
   return word;
 }
 
-// Some byte of `word` equals `byte`: the classic zero-byte test, exact as a yes/no answer.
-inline bool has_byte(std::uint64_t word, unsigned byte) {
+// The high bit of every byte of `word` that equals `byte`, and maybe of bytes above such a one
+// (a borrow): the classic zero-byte test. Whether there is a mark is exact, and so is the lowest.
+inline std::uint64_t byte_marks(std::uint64_t word, unsigned byte) {
   const std::uint64_t x = word ^ (block_ones * byte);
-  return ((x - block_ones) & ~x & block_high_bits) != 0;
+  return (x - block_ones) & ~x & block_high_bits;
 }
+
+// Some byte of `word` equals `byte`.
+inline bool has_byte(std::uint64_t word, unsigned byte) { return byte_marks(word, byte) != 0; }
 
 inline bool is_ascii_block(std::uint64_t word) { return (word & block_high_bits) == 0; }
 inline bool is_ascii_block(const char* text) { return is_ascii_block(load_block(text)); }
@@ -38,11 +43,14 @@ inline bool is_ascii_block(const char16_t* text) {
   return ((words[0] | words[1]) & 0xFF80FF80FF80FF80u) == 0;
 }
 
-// No escape, shift-out or shift-in: the bytes a JIS reader passes through in its state. Setting
-// the low bit of every byte folds SO (0E) onto SI (0F) and touches no other byte's way to 0F.
-inline bool is_shift_free_block(std::uint64_t word) {
-  return !has_byte(word, 0x1B) && !has_byte(word | block_ones, 0x0F);
+// Escapes, shift-outs and shift-ins, which a JIS reader does not pass through in its state, marked
+// as byte_marks marks them. Setting the low bit of every byte folds SO (0E) onto SI (0F) and
+// touches no other byte's way to 0F.
+inline std::uint64_t shift_marks(std::uint64_t word) {
+  return byte_marks(word, 0x1B) | byte_marks(word | block_ones, 0x0F);
 }
+
+inline bool is_shift_free_block(std::uint64_t word) { return shift_marks(word) == 0; }
 
 // ASCII without ESC, SO and SI: what a JIS reader in its ASCII state copies unchanged.
 inline bool is_plain_jis_block(const char* text) {
@@ -96,19 +104,10 @@ inline void narrow_block_in_words(const char16_t* text, char* out) {
 inline constexpr std::size_t run_block_size = 16;
 
 #if defined(MORVIK_BLOCK_WORDS)
-// The high bit of every byte of `word` that equals `byte`, and maybe of bytes above such a one
-// (a borrow); the lowest is exact, which is all the run counts need.
-inline std::uint64_t byte_marks(std::uint64_t word, unsigned byte) {
-  const std::uint64_t x = word ^ (block_ones * byte);
-  return (x - block_ones) & ~x & block_high_bits;
-}
-
 // The bytes that end a run of 7-bit bytes, and of a JIS reader's ASCII text. Each kind's lowest
-// mark is exact, so the lowest of all three is.
+// mark is exact, so the lowest of all is.
 inline std::uint64_t seven_bit_run_ends(std::uint64_t word) { return word & block_high_bits; }
-inline std::uint64_t plain_jis_run_ends(std::uint64_t word) {
-  return (word & block_high_bits) | byte_marks(word, 0x1B) | byte_marks(word | block_ones, 0x0F);
-}
+inline std::uint64_t plain_jis_run_ends(std::uint64_t word) { return (word & block_high_bits) | shift_marks(word); }
 
 // The first byte of 16 that `ends` marks, eight bytes at a time (little-endian).
 inline unsigned run_in_words(const char* text, std::uint64_t (*ends)(std::uint64_t)) {
