@@ -38,11 +38,16 @@ struct sjis_packed_kernel : fused::stateless {
     return Derived::pair_entry(flat::sjis_lead_offset[b] + next) | Derived::single_entry(b);
   }
 
-  static bool put_character(const char* text, char*& out) {
-    const std::uint32_t entry = packed(byte_value(text[0]), byte_value(text[1]));
+  // The character whose first byte is `b`; false where there is no entry.
+  static bool put_entry(unsigned b, unsigned next, char*& out) {
+    const std::uint32_t entry = packed(b, next);
     if (entry == 0) return false;
     fused::put_packed(entry, out);
     return true;
+  }
+
+  static bool put_character(const char* text, char*& out) {
+    return put_entry(byte_value(text[0]), byte_value(text[1]), out);
   }
 
   // A block where the sixteen bytes and one more are there, else one character, moving on by
@@ -54,9 +59,7 @@ struct sjis_packed_kernel : fused::stateless {
     }
     const unsigned b = byte_value(text[0]);
     const unsigned next = fused::has_bytes<Checked>(text, end, 2) ? byte_value(text[1]) : 0;
-    const std::uint32_t entry = packed(b, next);
-    if (entry == 0) return false;
-    fused::put_packed(entry, out);
+    if (!put_entry(b, next, out)) return false;
     text += 1 + static_cast<unsigned>(is_sjis_lead_byte_by_range(b));
     return true;
   }
