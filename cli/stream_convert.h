@@ -28,9 +28,13 @@ using byte_writer = std::function<bool(std::string_view bytes)>;
 byte_reader fd_reader(int fd);
 byte_writer fd_writer(int fd);
 
-// Small enough that the block and its output stay in a few pages of the cache: larger blocks
-// cost more in page faults on fresh memory than they save in system calls.
-inline constexpr std::size_t default_block_size = 32 * 1024;
+// Large enough that system calls are few, small enough that the block and its output stay in
+// the cache and under the allocator's threshold for a mapping of their own (see output_room).
+inline constexpr std::size_t default_block_size = 64 * 1024;
+// What the output has from the start: a block's output mostly fits, and the room stays under the
+// allocator's 128 KiB threshold for a mapping of its own, whose unmapping costs more than the
+// odd growth of a block whose output is larger.
+inline constexpr std::size_t output_room = 96 * 1024;
 // What the guesser sees of an input from its first byte that is not plain ASCII. The ASCII
 // before that byte converts the same under every candidate, so only a little of it is kept.
 inline constexpr std::size_t guess_window = 64 * 1024;
