@@ -31,10 +31,11 @@ byte_writer fd_writer(int fd);
 // Large enough that system calls are few, small enough that the block and its output stay in
 // the cache and under the allocator's threshold for a mapping of their own (see output_room).
 inline constexpr std::size_t default_block_size = 64 * 1024;
-// What the output has from the start: a block's output mostly fits, and the room stays under the
-// allocator's 128 KiB threshold for a mapping of its own, whose unmapping costs more than the
-// odd growth of a block whose output is larger.
-inline constexpr std::size_t output_room = 96 * 1024;
+// What the output has from the start: the output of a block of prose to UTF-8 fits with a
+// kernel's room to spare, and the room stays under the allocator's 128 KiB threshold for a
+// mapping of its own, whose unmapping costs more than the odd growth of a block of half-width
+// katakana, which triples.
+inline constexpr std::size_t output_room = 120 * 1024;
 // What the guesser sees of an input from its first byte that is not plain ASCII. The ASCII
 // before that byte converts the same under every candidate, so only a little of it is kept.
 inline constexpr std::size_t guess_window = 64 * 1024;
