@@ -33,11 +33,13 @@ long read_some(int fd, char* buffer, std::size_t size) {
 
 // Asks for the pages under a buffer in one call before the first write to them: taking them one
 // fault at a time costs several times more. Only a hint; where the kernel lacks it, nothing happens.
+// Only the first 256 KiB: a huge --block-size is not to claim all its memory at once.
 void populate(const void* data, std::size_t size) {
 #if defined(__linux__)
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23
 #endif
+  size = std::min<std::size_t>(size, 256 * 1024);
   const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(data) & ~(page - 1);
   const std::uintptr_t last = (reinterpret_cast<std::uintptr_t>(data) + size + page - 1) & ~(page - 1);
