@@ -148,8 +148,8 @@ TEST_F(MorvikCommand, FilesAroundTheBlockSizeEqualStandardInput) {
   for (const auto& [from, to] : pairs) {
     const std::string sample = cli_samples::sample_in(from);
     std::string repeated;
-    while (repeated.size() < 3 * 32768 + 2) repeated += sample;
-    for (std::size_t size : {0, 1, 32767, 32768, 32769, 65535, 65536, 65537, 98305}) {
+    while (repeated.size() < 3 * 65536 + 2) repeated += sample;
+    for (std::size_t size : {0, 1, 32768, 65535, 65536, 65537, 131071, 131072, 131073, 196609}) {
       const std::string input = repeated.substr(0, size);
       const fs::path path = file("around the block size", input);
       const std::string expected = morvik::translate_text(input, from, to);
@@ -594,6 +594,18 @@ TEST_F(MorvikCommand, MemoryStaysBoundedOnALargeFile) {
   EXPECT_EQ(r.out.size(), expected.size());
   EXPECT_TRUE(r.out == expected) << "the large output differs";
   fs::remove(big);
+}
+
+// The buffers' pages are taken ahead of their first use, but not the whole of a huge block.
+TEST_F(MorvikCommand, AHugeBlockSizeTakesOnlyThePagesItUses) {
+  const std::string input = cli_samples::sample_in(morvik::sjis);
+  const fs::path path = file("small", input);
+  const run_result baseline = run({"--from", "sjis", "--to", "utf-8", path.string()});
+  const run_result r = run({"--from", "sjis", "--to", "utf-8", "--block-size", "200000000", path.string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, morvik::translate_text(input, morvik::sjis, morvik::utf8));
+  EXPECT_LT(r.max_rss_kib - baseline.max_rss_kib, 8 * 1024)
+      << baseline.max_rss_kib << " KiB with the default blocks, " << r.max_rss_kib << " KiB with 200 MB";
 }
 
 // --strict writes everything before the first offending sequence, names it and exits 1.
