@@ -255,6 +255,8 @@ class block_source {
     return true;
   }
 
+  std::size_t block_size() const { return block_size_; }
+
  private:
   const byte_reader& read_;
   std::unique_ptr<char[]> buffer_;  // not zeroed: read() fills what it hands out
@@ -463,6 +465,12 @@ bool guess_source(block_source& input, const std::function<bool(std::string_view
       found.ended = true;
       break;
     }
+    if (found.held.empty()) {
+      // Room for the window and a block at once: grown by doubling, the held text would be
+      // copied and would move to fresh pages at every step.
+      found.held.reserve(guess_window + guess_context + input.block_size());
+      populate(found.held.data(), found.held.capacity());
+    }
     found.held.append(block);
   }
   std::size_t start = 0;
@@ -543,7 +551,10 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
 
   pipeline converter(result.source, how, write, result, found.committed, ascii.has_value());
   bool read_anything = !found.held.empty() || found.committed != 0;
-  if (!found.held.empty() && !converter.feed(found.held)) return result;
+  // A block at a time, as what follows, so that the output stays within its room.
+  for (std::string_view held = found.held; !held.empty(); held.remove_prefix(std::min(held.size(), how.block_size))) {
+    if (!converter.feed(held.substr(0, how.block_size))) return result;
+  }
   std::string().swap(found.held);
   if (found.ended) {
     converter.finish();
