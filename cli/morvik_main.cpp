@@ -21,6 +21,9 @@
 #else
 #include <unistd.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #ifndef MORVIK_COMMAND_VERSION
 #define MORVIK_COMMAND_VERSION "unknown"
@@ -440,7 +443,7 @@ int run_detect(const options& parsed, const morvik_cli::byte_writer& write) {
       continue;
     }
     const morvik_cli::stream_result result =
-        morvik_cli::detect_stream(morvik_cli::fd_reader(in.fd), parsed.block_size);
+        morvik_cli::detect_stream(morvik_cli::fd_reader(in.fd), parsed.block_size, morvik_cli::fd_size(in.fd));
     const int read_errno = result.error_number;
     close_input(in);
     if (result.outcome != stream_outcome::done) {
@@ -671,6 +674,7 @@ int run_convert(const options& parsed, const morvik_cli::byte_writer& write) {
       }
       replacement_write = morvik_cli::fd_writer(replaced.fd());
     }
+    how.input_size = morvik_cli::fd_size(in.fd);
     const morvik_cli::stream_result result = morvik_cli::convert_stream(
         morvik_cli::fd_reader(in.fd), parsed.overwrite ? replacement_write : write, how);
     close_input(in);
@@ -761,6 +765,13 @@ int main(int argc, char** argv) {
 #else
   // A closed pipe shows up as EPIPE, and the command then leaves quietly by itself.
   std::signal(SIGPIPE, SIG_IGN);
+#endif
+#ifdef __GLIBC__
+  // Each input takes a few hundred KiB for its block, held text and output, and gives them back
+  // at its end. Kept in the heap rather than handed back to the system, they are still mapped
+  // for the next input of the run instead of being mapped and faulted in again for every file.
+  mallopt(M_TRIM_THRESHOLD, 1 << 20);
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
   options parsed;
   const int parse_status = parse_arguments(argc, argv, parsed);

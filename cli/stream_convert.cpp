@@ -14,9 +14,14 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <sys/stat.h>
 #else
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23  // Linux 5.14; older headers lack the name
+#endif
 #endif
 
 namespace morvik_cli {
@@ -31,15 +36,20 @@ long read_some(int fd, char* buffer, std::size_t size) {
 #endif
 }
 
-// Asks for the pages under a buffer in one call before the first write to them: taking them one
-// fault at a time costs several times more. Only a hint; where the kernel lacks it, nothing happens.
-// Only the first 256 KiB: a huge --block-size is not to claim all its memory at once.
-void populate(const void* data, std::size_t size) {
+// `size`, or `limit` where that is less.
+std::size_t at_most(std::size_t size, std::uint64_t limit) {
+  return limit < size ? static_cast<std::size_t>(limit) : size;
+}
+
+// Asks for the pages under the first `used` bytes of a buffer in one call before the first write
+// to them: taking them one fault at a time costs several times more, and pages no input reaches
+// cost as much for nothing. Only a hint; where the kernel lacks it, nothing happens. Not for less
+// than 64 KiB, whose few pages a small input faults in once and the next input of the run finds
+// mapped; at most 256 KiB, so that a huge --block-size does not claim all its memory at once.
+void populate(const void* data, std::size_t size, std::uint64_t used) {
+  size = at_most(at_most(size, used), 256 * 1024);
 #if defined(__linux__)
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23
-#endif
-  size = std::min<std::size_t>(size, 256 * 1024);
+  if (size < 64 * 1024) return;
   const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(data) & ~(page - 1);
   const std::uintptr_t last = (reinterpret_cast<std::uintptr_t>(data) + size + page - 1) & ~(page - 1);
@@ -242,9 +252,9 @@ std::size_t partial_signature_length(std::string_view bytes) {
 // Reads an input block by block into one buffer, handed out as views of it.
 class block_source {
  public:
-  block_source(const byte_reader& read, std::size_t block_size)
-      : read_(read), buffer_(new char[block_size]), block_size_(block_size) {
-    populate(buffer_.get(), block_size_);
+  block_source(const byte_reader& read, std::size_t block_size, std::uint64_t input_size)
+      : read_(read), buffer_(new char[block_size]), block_size_(block_size), input_size_(input_size) {
+    populate(buffer_.get(), block_size_, input_size_);
   }
 
   // The next block, empty at the end; false when reading failed (errno tells why).
@@ -256,11 +266,13 @@ class block_source {
   }
 
   std::size_t block_size() const { return block_size_; }
+  std::uint64_t input_size() const { return input_size_; }
 
  private:
   const byte_reader& read_;
   std::unique_ptr<char[]> buffer_;  // not zeroed: read() fills what it hands out
   const std::size_t block_size_;
+  const std::uint64_t input_size_;
 };
 
 // One input's way through the engine: strict check, look-alikes, engine, line ends.
@@ -283,7 +295,9 @@ class pipeline {
     // Room for a block's output at once: grown by doubling, the output would touch fresh pages
     // at every step, and a fresh page costs more than the copy.
     engine_.output.reserve(std::min(3 * how.block_size, output_room));
-    populate(engine_.output.data(), engine_.output.capacity());
+    // No byte becomes more than three (a half-width katakana byte in UTF-8).
+    const std::uint64_t most_output = how.input_size > UINT64_MAX / 3 ? UINT64_MAX : 3 * how.input_size;
+    populate(engine_.output.data(), engine_.output.capacity(), most_output);
     // The signature belongs at the very start, which has gone out already.
     if (signature_written && how.with_signatures && is_japanese_byte_encoding(source)) {
       signature_to_skip_ = signature_of(how.to);
@@ -469,7 +483,7 @@ bool guess_source(block_source& input, const std::function<bool(std::string_view
       // Room for the window and a block at once: grown by doubling, the held text would be
       // copied and would move to fresh pages at every step.
       found.held.reserve(guess_window + guess_context + input.block_size());
-      populate(found.held.data(), found.held.capacity());
+      populate(found.held.data(), found.held.capacity(), input.input_size());
     }
     found.held.append(block);
   }
@@ -499,6 +513,19 @@ byte_reader fd_reader(int fd) {
   };
 }
 
+std::uint64_t fd_size(int fd) {
+#ifdef _WIN32
+  struct _stat64 status {};
+  if (_fstat64(fd, &status) == 0 && (status.st_mode & _S_IFMT) == _S_IFREG) {
+    return static_cast<std::uint64_t>(status.st_size);
+  }
+#else
+  struct stat status {};
+  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) return static_cast<std::uint64_t>(status.st_size);
+#endif
+  return unknown_size;
+}
+
 byte_writer fd_writer(int fd) {
   return [fd](std::string_view bytes) {
     while (!bytes.empty()) {
@@ -517,7 +544,7 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
                              const conversion& asked) {
   conversion how = asked;
   if (how.block_size == 0) how.block_size = default_block_size;
-  block_source input(read, how.block_size);
+  block_source input(read, how.block_size, how.input_size);
   stream_result result;
   result.source = how.from;
 
@@ -578,10 +605,10 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
   return result;
 }
 
-stream_result detect_stream(const byte_reader& read, std::size_t block_size) {
+stream_result detect_stream(const byte_reader& read, std::size_t block_size, std::uint64_t input_size) {
   stream_result result;
   guessed_source found;
-  block_source input(read, block_size == 0 ? default_block_size : block_size);
+  block_source input(read, block_size == 0 ? default_block_size : block_size, input_size);
   guess_source(input, [](std::string_view) { return true; }, found, result);
   return result;
 }

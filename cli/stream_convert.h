@@ -6,7 +6,8 @@
 //
 // Around the engine, each optional: the source guessed from the first bytes that are not
 // plain ASCII; a strict check that stops before the first byte sequence that would become
-// "?", or leaves every such sequence out; look-alikes for characters the target lacks; and line ends rewritten on the way out.
+// "?", or leaves every such sequence out; look-alikes for characters the target lacks; and line
+// ends rewritten on the way out.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,11 @@ using byte_writer = std::function<bool(std::string_view bytes)>;
 // Readers and writers on file descriptors; they retry interrupted and partial transfers.
 byte_reader fd_reader(int fd);
 byte_writer fd_writer(int fd);
+
+// The size of what a descriptor reads, where it is a regular file; unknown_size otherwise. The
+// streams take memory ahead for no more than that.
+inline constexpr std::uint64_t unknown_size = UINT64_MAX;
+std::uint64_t fd_size(int fd);
 
 // Large enough that system calls are few, small enough that the block and its output stay in
 // the cache and under the allocator's threshold for a mapping of their own (see output_room).
@@ -56,6 +62,7 @@ struct conversion {
   // The output starts with the target's signature from a Unicode source too (nkf's -w8), where
   // the engines convert one only if the input has it.
   bool signature_first = false;
+  std::uint64_t input_size = unknown_size;  // fd_size of the input, or unknown_size
 };
 
 enum class stream_outcome {
@@ -81,6 +88,7 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
                              const conversion& how);
 
 // Guesses the encoding as --from auto does, reading only up to the guess window.
-stream_result detect_stream(const byte_reader& read, std::size_t block_size = default_block_size);
+stream_result detect_stream(const byte_reader& read, std::size_t block_size = default_block_size,
+                            std::uint64_t input_size = unknown_size);
 
 }  // namespace morvik_cli
