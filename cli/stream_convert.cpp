@@ -288,6 +288,7 @@ class pipeline {
         look_alikes_(source, how.to),
         transliterates_(how.transliterate && look_alikes_.active()),
         omits_(how.omit_invalid && !how.strict),
+        block_size_(how.block_size),
         offset_(offset) {
     if (how.strict || how.omit_invalid) {
       checker_.emplace(source, how.to, how.with_signatures, how.transliterate);
@@ -307,8 +308,14 @@ class pipeline {
     }
   }
 
-  // False when the conversion stops: a write failed or strict met an offending sequence.
-  bool feed(std::string_view bytes) { return take(bytes, false); }
+  // False when the conversion stops: a write failed or strict met an offending sequence. A
+  // block at a time, so that the output stays within its room.
+  bool feed(std::string_view bytes) {
+    for (; bytes.size() > block_size_; bytes.remove_prefix(block_size_)) {
+      if (!take(bytes.substr(0, block_size_), false)) return false;
+    }
+    return take(bytes, false);
+  }
 
   bool finish() {
     if (!take({}, true)) return false;
@@ -429,6 +436,7 @@ class pipeline {
   look_alike_filter look_alikes_;
   const bool transliterates_;
   const bool omits_;
+  const std::size_t block_size_;
   std::optional<morvik::strict_checker> checker_;
   std::uint64_t offset_;
   std::string pending_;  // strict: bytes the checker holds back
@@ -578,10 +586,7 @@ stream_result convert_stream(const byte_reader& read, const byte_writer& write,
 
   pipeline converter(result.source, how, write, result, found.committed, ascii.has_value());
   bool read_anything = !found.held.empty() || found.committed != 0;
-  // A block at a time, as what follows, so that the output stays within its room.
-  for (std::string_view held = found.held; !held.empty(); held.remove_prefix(std::min(held.size(), how.block_size))) {
-    if (!converter.feed(held.substr(0, how.block_size))) return result;
-  }
+  if (!found.held.empty() && !converter.feed(found.held)) return result;
   std::string().swap(found.held);
   if (found.ended) {
     converter.finish();
