@@ -537,11 +537,11 @@ class replacement {
       std::free(real);
     }
     if (::stat(target_.c_str(), &original_) != 0) return false;
-    if (!S_ISREG(original_.st_mode)) {
+#endif
+    if ((original_.st_mode & S_IFMT) != S_IFREG) {
       errno = 0;
       return false;
     }
-#endif
     const std::size_t slash = target_.find_last_of("/\\");
     std::string path = (slash == std::string::npos ? std::string() : target_.substr(0, slash + 1)) + ".morvik-XXXXXX";
 #ifdef _WIN32
