@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/large_pages.h"
 #include "cli/stream_convert.h"
 #include "morvik/morvik.h"
 
@@ -25,6 +26,13 @@
 #include <malloc.h>
 #endif
 
+// The command's large buffers come from a pool of large pages (see large_pages.h) through its
+// own operator new. Not under the sanitizers, which keep their own account of the heap.
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define MORVIK_LARGE_PAGES 1
+#include <new>
+#endif
+
 #ifndef MORVIK_COMMAND_VERSION
 #define MORVIK_COMMAND_VERSION "unknown"
 #endif
@@ -32,6 +40,24 @@
 namespace {
 
 using morvik_cli::stream_outcome;
+
+#ifdef MORVIK_LARGE_PAGES
+// Made at the first large input and kept for the process: operator new consults it from the
+// first allocation of the C++ runtime's start to the last of its end.
+morvik_cli::large_page_pool* large_pages = nullptr;
+#endif
+
+// Before each input: its buffers go to the pool of large pages if it is large enough.
+void prepare_memory(std::uint64_t input_size) {
+#ifdef MORVIK_LARGE_PAGES
+  if (large_pages == nullptr && morvik_cli::large_page_pool::serves(input_size)) {
+    large_pages = new morvik_cli::large_page_pool;
+  }
+  if (large_pages != nullptr) large_pages->prepare(input_size);
+#else
+  (void)input_size;
+#endif
+}
 
 struct encoding_name {
   std::string_view name;
@@ -442,8 +468,10 @@ int run_detect(const options& parsed, const morvik_cli::byte_writer& write) {
       status = exit_trouble;
       continue;
     }
+    const std::uint64_t input_size = morvik_cli::fd_size(in.fd);
+    prepare_memory(input_size);
     const morvik_cli::stream_result result =
-        morvik_cli::detect_stream(morvik_cli::fd_reader(in.fd), parsed.block_size, morvik_cli::fd_size(in.fd));
+        morvik_cli::detect_stream(morvik_cli::fd_reader(in.fd), parsed.block_size, input_size);
     const int read_errno = result.error_number;
     close_input(in);
     if (result.outcome != stream_outcome::done) {
@@ -675,6 +703,7 @@ int run_convert(const options& parsed, const morvik_cli::byte_writer& write) {
       replacement_write = morvik_cli::fd_writer(replaced.fd());
     }
     how.input_size = morvik_cli::fd_size(in.fd);
+    prepare_memory(how.input_size);
     const morvik_cli::stream_result result = morvik_cli::convert_stream(
         morvik_cli::fd_reader(in.fd), parsed.overwrite ? replacement_write : write, how);
     close_input(in);
@@ -847,3 +876,24 @@ int main(int argc, char** argv) {
   }
   return status;
 }
+
+#ifdef MORVIK_LARGE_PAGES
+void* operator new(std::size_t size) {
+  if (large_pages != nullptr) {
+    if (void* data = large_pages->allocate(size)) return data;
+  }
+  for (;;) {
+    if (void* data = std::malloc(size == 0 ? 1 : size)) return data;
+    const std::new_handler handler = std::get_new_handler();
+    if (handler == nullptr) throw std::bad_alloc();
+    handler();
+  }
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* data) noexcept {
+  if (large_pages == nullptr || !large_pages->release(data)) std::free(data);
+}
+void operator delete[](void* data) noexcept { operator delete(data); }
+void operator delete(void* data, std::size_t) noexcept { operator delete(data); }
+void operator delete[](void* data, std::size_t) noexcept { operator delete(data); }
+#endif

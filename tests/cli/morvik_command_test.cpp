@@ -275,6 +275,34 @@ TEST_F(MorvikCommand, AutoDetectsEachInput) {
   EXPECT_EQ(r.out, expected) << byte_report(expected, r.out);
 }
 
+// Large files take their buffers from the command's pool of large pages, small ones from the
+// heap; one run mixes them, with the guess's held text, the strict check's and the plain
+// conversion's buffers, so that each input reuses memory the one before gave back.
+TEST_F(MorvikCommand, LargeAndSmallInputsInTurn) {
+  const auto repeated = [](morvik::encoding_id id, std::size_t size) {
+    const std::string sample = cli_samples::sample_in(id);
+    std::string text;
+    while (text.size() < size) text += sample;
+    return text;
+  };
+  const std::string large_sjis = repeated(morvik::sjis, 700 * 1024);
+  const std::string large_euc = repeated(morvik::euc, 1500 * 1024);
+  const std::string small_utf8 = cli_samples::sample_in(morvik::utf8);
+  const std::vector<std::string> paths = {file("large sjis", large_sjis).string(), file("small", small_utf8).string(),
+                                          file("large euc", large_euc).string(), file("large sjis", large_sjis).string()};
+  const std::string expected = morvik::translate_text(large_sjis, guessed(large_sjis), morvik::utf8) +
+                               morvik::translate_text(small_utf8, guessed(small_utf8), morvik::utf8) +
+                               morvik::translate_text(large_euc, guessed(large_euc), morvik::utf8) +
+                               morvik::translate_text(large_sjis, guessed(large_sjis), morvik::utf8);
+  for (const char* checking : {"--from=auto", "--strict"}) {
+    std::vector<std::string> arguments = {checking, "-t", "utf-8"};
+    arguments.insert(arguments.end(), paths.begin(), paths.end());
+    const run_result r = run(arguments);
+    EXPECT_EQ(r.status, 0) << checking << ": " << r.err;
+    EXPECT_TRUE(r.out == expected) << checking << byte_report(expected, r.out);
+  }
+}
+
 std::string name_of(morvik::encoding_id id) {
   for (const auto& e : convertible_encodings()) {
     if (e.id == id) return e.name;

@@ -1,0 +1,87 @@
+#include "cli/large_pages.h"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace morvik_cli {
+namespace {
+
+// A cache line, more than operator new promises.
+constexpr std::size_t alignment = 64;
+
+std::uintptr_t address(const void* data) { return reinterpret_cast<std::uintptr_t>(data); }
+
+#if defined(__linux__)
+// A region of `large_page_pool::region_size` on a boundary of its size, or null. Recent kernels
+// place a mapping of that size on such a boundary by themselves; elsewhere twice the size is
+// mapped and all but an aligned region of it given back.
+char* map_aligned_region() {
+  constexpr std::size_t size = large_page_pool::region_size;
+  const auto map = [](std::size_t length) -> char* {
+    void* mapped = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return mapped == MAP_FAILED ? nullptr : static_cast<char*>(mapped);
+  };
+  char* first = map(size);
+  if (first == nullptr || address(first) % size == 0) return first;
+  ::munmap(first, size);
+  first = map(2 * size);
+  if (first == nullptr) return nullptr;
+  const std::size_t before = (size - address(first) % size) % size;
+  if (before != 0) ::munmap(first, before);
+  ::munmap(first + before + size, size - before);
+  return first + before;
+}
+#endif
+
+}  // namespace
+
+large_page_pool::~large_page_pool() {
+#if defined(__linux__)
+  if (begin_ != nullptr) ::munmap(begin_, region_size);
+#endif
+}
+
+void large_page_pool::prepare(std::uint64_t input_size) {
+  active_ = false;
+#if defined(__linux__)
+  if (failed_ || !serves(input_size)) return;
+  if (begin_ == nullptr) {
+    char* const aligned = map_aligned_region();
+    if (aligned == nullptr) {
+      failed_ = true;
+      return;
+    }
+    // Only a request: where the kernel declines, the region is mapped a small page at a time.
+    ::madvise(aligned, region_size, MADV_HUGEPAGE);
+    begin_ = next_ = aligned;
+    end_ = aligned + region_size;
+  }
+  active_ = true;
+#else
+  (void)input_size;
+  (void)failed_;
+#endif
+}
+
+void* large_page_pool::allocate(std::size_t size) noexcept {
+  if (!active_ || size < smallest_allocation) return nullptr;
+  const std::size_t rounded = (size + alignment - 1) / alignment * alignment;
+  if (rounded < size || rounded > static_cast<std::size_t>(end_ - next_)) return nullptr;
+  void* const data = next_;
+  next_ += rounded;
+  ++live_;
+  return data;
+}
+
+bool large_page_pool::release(void* data) noexcept {
+  if (!owns(data)) return false;
+  if (--live_ == 0) next_ = begin_;
+  return true;
+}
+
+bool large_page_pool::owns(const void* data) const noexcept {
+  return begin_ != nullptr && address(data) >= address(begin_) && address(data) < address(end_);
+}
+
+}  // namespace morvik_cli

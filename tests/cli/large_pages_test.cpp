@@ -1,0 +1,96 @@
+#include "cli/large_pages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using morvik_cli::large_page_pool;
+
+constexpr std::size_t kib = 1024;
+
+TEST(LargePagePool, ServesOnlyLargeInputsOfKnownSize) {
+  struct serves_case {
+    std::uint64_t input_size;
+    bool served;
+  };
+  const serves_case cases[] = {
+      {0, false},
+      {large_page_pool::smallest_input - 1, false},
+      {large_page_pool::smallest_input, true},
+      {UINT64_MAX - 1, true},
+      {UINT64_MAX, false},  // a pipe's size is unknown
+  };
+  for (const serves_case& c : cases) {
+    large_page_pool pool;
+    pool.prepare(c.input_size);
+    EXPECT_EQ(large_page_pool::serves(c.input_size), c.served) << c.input_size;
+#if defined(__linux__)
+    EXPECT_EQ(pool.active(), c.served) << c.input_size;
+    EXPECT_EQ(pool.allocate(64 * kib) != nullptr, c.served) << c.input_size;
+#else
+    EXPECT_FALSE(pool.active());
+#endif
+  }
+}
+
+#if defined(__linux__)
+
+TEST(LargePagePool, HandsOutAlignedDisjointBlocksUntilFull) {
+  large_page_pool pool;
+  pool.prepare(4 << 20);
+  EXPECT_EQ(pool.allocate(large_page_pool::smallest_allocation - 1), nullptr) << "small requests belong to the heap";
+
+  std::vector<char*> blocks;
+  const std::size_t size = 100 * kib + 1;
+  while (char* block = static_cast<char*>(pool.allocate(size))) {
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % 64, 0u);
+    EXPECT_TRUE(pool.owns(block) && pool.owns(block + size - 1));
+    std::memset(block, static_cast<int>(blocks.size()), size);
+    blocks.push_back(block);
+  }
+  EXPECT_EQ(blocks.size(), large_page_pool::region_size / ((size + 63) / 64 * 64));
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    EXPECT_EQ(blocks[i][0], static_cast<char>(i)) << "block " << i << " was overwritten";
+    EXPECT_EQ(blocks[i][size - 1], static_cast<char>(i)) << "block " << i << " was overwritten";
+  }
+  EXPECT_EQ(pool.allocate(SIZE_MAX), nullptr);
+}
+
+TEST(LargePagePool, StartsOverOnceEverythingCameBack) {
+  large_page_pool pool;
+  pool.prepare(1 << 20);
+  void* const first = pool.allocate(64 * kib);
+  void* const second = pool.allocate(120 * kib);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+
+  int on_the_heap = 0;
+  EXPECT_FALSE(pool.release(&on_the_heap));
+  EXPECT_TRUE(pool.release(first));
+  void* const third = pool.allocate(64 * kib);
+  EXPECT_NE(third, first) << "reused while the second block was still out";
+  EXPECT_TRUE(pool.release(second));
+  EXPECT_TRUE(pool.release(third));
+  EXPECT_EQ(pool.allocate(64 * kib), first);
+}
+
+TEST(LargePagePool, AnInputItDoesNotServeGoesToTheHeapButOldBlocksComeBack) {
+  large_page_pool pool;
+  pool.prepare(1 << 20);
+  void* const first = pool.allocate(64 * kib);
+  ASSERT_NE(first, nullptr);
+  pool.prepare(1000);  // a small file next
+  EXPECT_FALSE(pool.active());
+  EXPECT_EQ(pool.allocate(64 * kib), nullptr);
+  EXPECT_TRUE(pool.release(first));
+  pool.prepare(1 << 20);
+  EXPECT_EQ(pool.allocate(64 * kib), first) << "the region starts over when all came back";
+}
+
+#endif
+
+}  // namespace
