@@ -47,16 +47,23 @@ using morvik_cli::stream_outcome;
 morvik_cli::large_page_pool* large_pages = nullptr;
 #endif
 
-// Before each input: its buffers go to the pool of large pages if it is large enough.
-void prepare_memory(std::uint64_t input_size) {
+// Before each input: its buffers go to the pool of large pages if it is large enough. Returns
+// the block to read it in: the one asked for, else a larger one in large pages.
+std::size_t prepare_memory(std::uint64_t input_size, std::size_t block_size_asked) {
+  bool in_large_pages = false;
 #ifdef MORVIK_LARGE_PAGES
   if (large_pages == nullptr && morvik_cli::large_page_pool::serves(input_size)) {
     large_pages = new morvik_cli::large_page_pool;
   }
-  if (large_pages != nullptr) large_pages->prepare(input_size);
+  if (large_pages != nullptr) {
+    large_pages->prepare(input_size);
+    in_large_pages = large_pages->active();
+  }
 #else
   (void)input_size;
 #endif
+  if (block_size_asked != 0) return block_size_asked;
+  return in_large_pages ? morvik_cli::large_page_block_size : morvik_cli::default_block_size;
 }
 
 struct encoding_name {
@@ -184,7 +191,7 @@ struct options {
   bool to_given = false;
   std::string nkf_from;  // nkf's spelling of the source (S, E, J, W, W16L...), empty when none was given
   std::string nkf_to;    // and of the target (s, e, j, w, w8, w16L0...)
-  std::size_t block_size = morvik_cli::default_block_size;
+  std::size_t block_size = 0;  // --block-size, 0 when not given
   std::vector<std::string> files;
 };
 
@@ -469,9 +476,9 @@ int run_detect(const options& parsed, const morvik_cli::byte_writer& write) {
       continue;
     }
     const std::uint64_t input_size = morvik_cli::fd_size(in.fd);
-    prepare_memory(input_size);
+    const std::size_t block_size = prepare_memory(input_size, parsed.block_size);
     const morvik_cli::stream_result result =
-        morvik_cli::detect_stream(morvik_cli::fd_reader(in.fd), parsed.block_size, input_size);
+        morvik_cli::detect_stream(morvik_cli::fd_reader(in.fd), block_size, input_size);
     const int read_errno = result.error_number;
     close_input(in);
     if (result.outcome != stream_outcome::done) {
@@ -661,7 +668,6 @@ int run_convert(const options& parsed, const morvik_cli::byte_writer& write) {
   morvik_cli::conversion how;
   how.with_signatures = parsed.with_signatures;
   how.signature_first = parsed.signature_first;
-  how.block_size = parsed.block_size;
   how.strict = parsed.strict;
   how.omit_invalid = parsed.omit_invalid;
   how.transliterate = parsed.transliterate;
@@ -703,7 +709,7 @@ int run_convert(const options& parsed, const morvik_cli::byte_writer& write) {
       replacement_write = morvik_cli::fd_writer(replaced.fd());
     }
     how.input_size = morvik_cli::fd_size(in.fd);
-    prepare_memory(how.input_size);
+    how.block_size = prepare_memory(how.input_size, parsed.block_size);
     const morvik_cli::stream_result result = morvik_cli::convert_stream(
         morvik_cli::fd_reader(in.fd), parsed.overwrite ? replacement_write : write, how);
     close_input(in);

@@ -295,7 +295,7 @@ class pipeline {
     }
     // Room for a block's output at once: grown by doubling, the output would touch fresh pages
     // at every step, and a fresh page costs more than the copy.
-    engine_.output.reserve(std::min(3 * how.block_size, output_room));
+    engine_.output.reserve(output_room(how.block_size));
     // No byte becomes more than three (a half-width katakana byte in UTF-8).
     const std::uint64_t most_output = how.input_size > UINT64_MAX / 3 ? UINT64_MAX : 3 * how.input_size;
     populate(engine_.output.data(), engine_.output.capacity(), most_output);

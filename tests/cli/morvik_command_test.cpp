@@ -130,7 +130,7 @@ TEST_F(MorvikCommand, EveryPairEqualsTranslateText) {
   }
 }
 
-// Files around the command's own block size, the sample repeated so that characters and
+// Files around the command's own block sizes, the sample repeated so that characters and
 // escapes fall across every block end: a file and the same bytes on standard input give the
 // whole text's conversion.
 TEST_F(MorvikCommand, FilesAroundTheBlockSizeEqualStandardInput) {
@@ -148,8 +148,10 @@ TEST_F(MorvikCommand, FilesAroundTheBlockSizeEqualStandardInput) {
   for (const auto& [from, to] : pairs) {
     const std::string sample = cli_samples::sample_in(from);
     std::string repeated;
-    while (repeated.size() < 3 * 65536 + 2) repeated += sample;
-    for (std::size_t size : {0, 1, 32768, 65535, 65536, 65537, 131071, 131072, 131073, 196609}) {
+    while (repeated.size() < 2 * 262144 + 2) repeated += sample;
+    // Files from 64 KiB up are read in the larger blocks where large pages serve them.
+    for (std::size_t size : {0, 1, 32768, 65535, 65536, 65537, 131071, 131072, 131073, 196609, 262143, 262144,
+                             262145, 524289}) {
       const std::string input = repeated.substr(0, size);
       const fs::path path = file("around the block size", input);
       const std::string expected = morvik::translate_text(input, from, to);
