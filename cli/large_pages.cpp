@@ -9,6 +9,8 @@ namespace {
 
 // A cache line, more than operator new promises.
 constexpr std::size_t alignment = 64;
+constexpr std::size_t page = 4096;
+constexpr std::size_t stagger = 1024 + alignment;
 
 std::uintptr_t address(const void* data) { return reinterpret_cast<std::uintptr_t>(data); }
 
@@ -66,12 +68,18 @@ void large_page_pool::prepare(std::uint64_t input_size) {
 
 void* large_page_pool::allocate(std::size_t size) noexcept {
   if (!active_ || size < smallest_allocation) return nullptr;
-  const std::size_t rounded = (size + alignment - 1) / alignment * alignment;
-  if (rounded < size || rounded > static_cast<std::size_t>(end_ - next_)) return nullptr;
-  void* const data = next_;
-  next_ += rounded;
+  // Each block starts at its own offset in a 4 KiB page. Blocks at the same offset make a
+  // conversion that writes as many bytes as it reads (EUC-JP to Shift_JIS) load from and store
+  // to addresses a multiple of 4 KiB apart all the way, and the processor then takes the loads
+  // for ones that wait on the stores: 10 MB of prose took 10 % longer (8.71 ms, not 7.88).
+  const std::size_t offset = (live_ * stagger) % page;
+  const std::size_t used = static_cast<std::size_t>(next_ - begin_);
+  const std::size_t start = (used + page - 1 - offset) / page * page + offset;
+  const std::size_t left = region_size - start;
+  if (start > region_size || size > left) return nullptr;
+  next_ = begin_ + start + (size + alignment - 1) / alignment * alignment;
   ++live_;
-  return data;
+  return begin_ + start;
 }
 
 bool large_page_pool::release(void* data) noexcept {
