@@ -1,7 +1,10 @@
 #include "cli/large_pages.h"
 
 #if defined(__linux__)
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 #endif
 
 namespace morvik_cli {
@@ -15,6 +18,18 @@ constexpr std::size_t stagger = 1024 + alignment;
 std::uintptr_t address(const void* data) { return reinterpret_cast<std::uintptr_t>(data); }
 
 #if defined(__linux__)
+// Whether a region asked for in large pages gets them here. Where it would not, it would be
+// mapped a small page at a time, each page at full price, and the heap serves better.
+bool large_pages_offered() {
+  if (::prctl(PR_GET_THP_DISABLE, 0, 0, 0, 0) == 1) return false;
+  const int fd = ::open("/sys/kernel/mm/transparent_hugepage/enabled", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char setting[128];
+  const ssize_t count = ::read(fd, setting, sizeof setting);
+  ::close(fd);
+  return count > 0 && large_pages_offered_by(std::string_view(setting, static_cast<std::size_t>(count)));
+}
+
 // A region of `large_page_pool::region_size` on a boundary of its size, or null. Recent kernels
 // place a mapping of that size on such a boundary by themselves; elsewhere twice the size is
 // mapped and all but an aligned region of it given back.
@@ -38,6 +53,10 @@ char* map_aligned_region() {
 
 }  // namespace
 
+bool large_pages_offered_by(std::string_view setting) {
+  return setting.find("[always]") != std::string_view::npos || setting.find("[madvise]") != std::string_view::npos;
+}
+
 large_page_pool::~large_page_pool() {
 #if defined(__linux__)
   if (begin_ != nullptr) ::munmap(begin_, region_size);
@@ -49,7 +68,7 @@ void large_page_pool::prepare(std::uint64_t input_size) {
 #if defined(__linux__)
   if (failed_ || !serves(input_size)) return;
   if (begin_ == nullptr) {
-    char* const aligned = map_aligned_region();
+    char* const aligned = large_pages_offered() ? map_aligned_region() : nullptr;
     if (aligned == nullptr) {
       failed_ = true;
       return;

@@ -8,6 +8,7 @@
 // small pages as it is touched, as the heap would be.
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace morvik_cli {
 
@@ -33,7 +34,8 @@ class large_page_pool {
   }
 
   // Whether the next input's buffers come from the pool: when it serves that input. The region
-  // is mapped the first time; if that fails the pool stays off.
+  // is mapped the first time; where the system offers no large pages, or mapping fails, the
+  // pool stays off.
   void prepare(std::uint64_t input_size);
 
   // `size` bytes aligned for any object, or null where the pool does not take them: it is off,
@@ -54,5 +56,9 @@ class large_page_pool {
   bool active_ = false;
   bool failed_ = false;
 };
+
+// The system's setting for large pages (/sys/kernel/mm/transparent_hugepage/enabled, the one in
+// use in brackets) gives them to a region that asks: "always" or "madvise", not "never".
+bool large_pages_offered_by(std::string_view setting);
 
 }  // namespace morvik_cli
