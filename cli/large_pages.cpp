@@ -1,5 +1,7 @@
 #include "cli/large_pages.h"
 
+#include <algorithm>
+
 #if defined(__linux__)
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -96,7 +98,7 @@ void* large_page_pool::allocate(std::size_t size) noexcept {
   const std::size_t start = (used + page - 1 - offset) / page * page + offset;
   const std::size_t left = region_size - start;
   if (start > region_size || size > left) return nullptr;
-  next_ = begin_ + start + (size + alignment - 1) / alignment * alignment;
+  next_ = begin_ + std::min(region_size, start + (size + alignment - 1) / alignment * alignment);
   ++live_;
   return begin_ + start;
 }
