@@ -20,16 +20,29 @@ constexpr std::size_t stagger = 1024 + alignment;
 std::uintptr_t address(const void* data) { return reinterpret_cast<std::uintptr_t>(data); }
 
 #if defined(__linux__)
-// Whether a region asked for in large pages gets them here. Where it would not, it would be
-// mapped a small page at a time, each page at full price, and the heap serves better.
-bool large_pages_offered() {
-  if (::prctl(PR_GET_THP_DISABLE, 0, 0, 0, 0) == 1) return false;
-  const int fd = ::open("/sys/kernel/mm/transparent_hugepage/enabled", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  char setting[128];
-  const ssize_t count = ::read(fd, setting, sizeof setting);
+// A setting of the system's, at most `size` bytes of it; empty where it cannot be read.
+std::string_view read_setting(const char* path, char* buffer, std::size_t size) {
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  const ssize_t count = ::read(fd, buffer, size);
   ::close(fd);
-  return count > 0 && large_pages_offered_by(std::string_view(setting, static_cast<std::size_t>(count)));
+  return count > 0 ? std::string_view(buffer, static_cast<std::size_t>(count)) : std::string_view();
+}
+
+// Whether a region asked for in large pages gets them here. Where it would not, it would be
+// mapped a small page at a time, each page at full price, and the heap serves better. With
+// 4 KiB pages the large ones are the 2 MiB of the region.
+bool large_pages_offered() {
+  if (::sysconf(_SC_PAGESIZE) != 4096 || ::prctl(PR_GET_THP_DISABLE, 0, 0, 0, 0) == 1) return false;
+  char size_buffer[128];
+  char general_buffer[128];
+  const std::string_view size_setting =
+      read_setting("/sys/kernel/mm/transparent_hugepage/hugepages-2048kB/enabled", size_buffer, sizeof size_buffer);
+  std::string_view general_setting;  // read only where the size's own setting defers to it
+  if (size_setting.empty() || size_setting.find("[inherit]") != std::string_view::npos) {
+    general_setting = read_setting("/sys/kernel/mm/transparent_hugepage/enabled", general_buffer, sizeof general_buffer);
+  }
+  return large_pages_offered_by(size_setting, general_setting);
 }
 
 // A region of `large_page_pool::region_size` on a boundary of its size, or null. Recent kernels
@@ -55,8 +68,12 @@ char* map_aligned_region() {
 
 }  // namespace
 
-bool large_pages_offered_by(std::string_view setting) {
-  return setting.find("[always]") != std::string_view::npos || setting.find("[madvise]") != std::string_view::npos;
+bool large_pages_offered_by(std::string_view size_setting, std::string_view general_setting) {
+  const auto gives = [](std::string_view setting) {
+    return setting.find("[always]") != std::string_view::npos || setting.find("[madvise]") != std::string_view::npos;
+  };
+  if (size_setting.empty() || size_setting.find("[inherit]") != std::string_view::npos) return gives(general_setting);
+  return gives(size_setting);
 }
 
 large_page_pool::~large_page_pool() {

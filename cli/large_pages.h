@@ -57,8 +57,10 @@ class large_page_pool {
   bool failed_ = false;
 };
 
-// The system's setting for large pages (/sys/kernel/mm/transparent_hugepage/enabled, the one in
-// use in brackets) gives them to a region that asks: "always" or "madvise", not "never".
-bool large_pages_offered_by(std::string_view setting);
+// The system's settings for large pages (under /sys/kernel/mm/transparent_hugepage/, the choice
+// in use in brackets) give them to a region that asks: "always" or "madvise", not "never". The
+// setting for 2 MiB pages (hugepages-2048kB/enabled; empty where the system has none) rules
+// unless it is "inherit", and then the general one (enabled) does.
+bool large_pages_offered_by(std::string_view size_setting, std::string_view general_setting);
 
 }  // namespace morvik_cli

@@ -36,21 +36,27 @@ TEST(LargePagePool, ServesOnlyLargeInputsOfKnownSize) {
   }
 }
 
-TEST(LargePagePool, TakesTheSystemsSetting) {
+TEST(LargePagePool, TakesTheSystemsSettings) {
   struct setting_case {
-    const char* setting;
+    const char* size_setting;  // for 2 MiB pages
+    const char* general_setting;
     bool offered;
   };
   const setting_case cases[] = {
-      {"always [madvise] never\n", true},
-      {"[always] madvise never\n", true},
-      {"always madvise [never]\n", false},
-      {"[always] [madvise]", true},
-      {"madvise", false},  // nothing in brackets: no setting in use
-      {"", false},
+      {"", "always [madvise] never\n", true},  // a kernel without settings for each size
+      {"", "[always] madvise never\n", true},
+      {"", "always madvise [never]\n", false},
+      {"", "madvise", false},  // nothing in brackets: no choice in use
+      {"", "", false},
+      {"always [inherit] madvise never\n", "always [madvise] never\n", true},
+      {"always [inherit] madvise never\n", "always madvise [never]\n", false},
+      {"always inherit madvise [never]\n", "always [madvise] never\n", false},
+      {"[always] inherit madvise never\n", "always madvise [never]\n", true},
+      {"always inherit [madvise] never\n", "", true},
   };
   for (const setting_case& c : cases) {
-    EXPECT_EQ(morvik_cli::large_pages_offered_by(c.setting), c.offered) << c.setting;
+    EXPECT_EQ(morvik_cli::large_pages_offered_by(c.size_setting, c.general_setting), c.offered)
+        << c.size_setting << " / " << c.general_setting;
   }
 }
 
