@@ -12,6 +12,7 @@
 
 namespace morvik_cli {
 
+// Takes no lock: the command that uses it runs one thread.
 class large_page_pool {
  public:
   // Below these, the pool takes nothing: a small input touches a few pages of its buffers, which
