@@ -19,6 +19,12 @@ constexpr std::size_t stagger = 1024 + alignment;
 
 std::uintptr_t address(const void* data) { return reinterpret_cast<std::uintptr_t>(data); }
 
+// The setting for 2 MiB pages leaves the choice to the general one: it says "inherit", or the
+// system has no setting for each size.
+bool defers_to_general(std::string_view size_setting) {
+  return size_setting.empty() || size_setting.find("[inherit]") != std::string_view::npos;
+}
+
 #if defined(__linux__)
 // A setting of the system's, at most `size` bytes of it; empty where it cannot be read.
 std::string_view read_setting(const char* path, char* buffer, std::size_t size) {
@@ -39,7 +45,7 @@ bool large_pages_offered() {
   const std::string_view size_setting =
       read_setting("/sys/kernel/mm/transparent_hugepage/hugepages-2048kB/enabled", size_buffer, sizeof size_buffer);
   std::string_view general_setting;  // read only where the size's own setting defers to it
-  if (size_setting.empty() || size_setting.find("[inherit]") != std::string_view::npos) {
+  if (defers_to_general(size_setting)) {
     general_setting = read_setting("/sys/kernel/mm/transparent_hugepage/enabled", general_buffer, sizeof general_buffer);
   }
   return large_pages_offered_by(size_setting, general_setting);
@@ -72,8 +78,7 @@ bool large_pages_offered_by(std::string_view size_setting, std::string_view gene
   const auto gives = [](std::string_view setting) {
     return setting.find("[always]") != std::string_view::npos || setting.find("[madvise]") != std::string_view::npos;
   };
-  if (size_setting.empty() || size_setting.find("[inherit]") != std::string_view::npos) return gives(general_setting);
-  return gives(size_setting);
+  return gives(defers_to_general(size_setting) ? general_setting : size_setting);
 }
 
 large_page_pool::~large_page_pool() {
@@ -95,7 +100,6 @@ void large_page_pool::prepare(std::uint64_t input_size) {
     // Only a request: where the kernel declines, the region is mapped a small page at a time.
     ::madvise(aligned, region_size, MADV_HUGEPAGE);
     begin_ = next_ = aligned;
-    end_ = aligned + region_size;
   }
   active_ = true;
 #else
@@ -127,7 +131,7 @@ bool large_page_pool::release(void* data) noexcept {
 }
 
 bool large_page_pool::owns(const void* data) const noexcept {
-  return begin_ != nullptr && address(data) >= address(begin_) && address(data) < address(end_);
+  return begin_ != nullptr && address(data) - address(begin_) < region_size;
 }
 
 }  // namespace morvik_cli

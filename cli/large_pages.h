@@ -52,7 +52,6 @@ class large_page_pool {
  private:
   char* begin_ = nullptr;
   char* next_ = nullptr;
-  char* end_ = nullptr;
   std::size_t live_ = 0;
   bool active_ = false;
   bool failed_ = false;

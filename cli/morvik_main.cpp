@@ -42,8 +42,9 @@ namespace {
 using morvik_cli::stream_outcome;
 
 #ifdef MORVIK_LARGE_PAGES
-// Made at the first large input and kept for the process: operator new consults it from the
-// first allocation of the C++ runtime's start to the last of its end.
+// Made at the first input and kept for the process: operator new consults it from the first
+// allocation of the C++ runtime's start to the last of its end. It maps nothing until an input
+// it serves comes.
 morvik_cli::large_page_pool* large_pages = nullptr;
 #endif
 
@@ -52,13 +53,9 @@ morvik_cli::large_page_pool* large_pages = nullptr;
 std::size_t prepare_memory(std::uint64_t input_size, std::size_t block_size_asked) {
   bool in_large_pages = false;
 #ifdef MORVIK_LARGE_PAGES
-  if (large_pages == nullptr && morvik_cli::large_page_pool::serves(input_size)) {
-    large_pages = new morvik_cli::large_page_pool;
-  }
-  if (large_pages != nullptr) {
-    large_pages->prepare(input_size);
-    in_large_pages = large_pages->active();
-  }
+  if (large_pages == nullptr) large_pages = new morvik_cli::large_page_pool;
+  large_pages->prepare(input_size);
+  in_large_pages = large_pages->active();
 #else
   (void)input_size;
 #endif
