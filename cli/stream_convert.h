@@ -36,7 +36,7 @@ inline constexpr std::uint64_t unknown_size = UINT64_MAX;
 std::uint64_t fd_size(int fd);
 
 // Large enough that system calls are few, small enough that the block and its output stay in
-// the cache and under the allocator's threshold for a mapping of their own (see output_room).
+// the cache and under glibc's default threshold for a mapping of their own (see output_room).
 inline constexpr std::size_t default_block_size = 64 * 1024;
 // Where an input's buffers are in a large page (large_pages.h) a larger block costs no more
 // pages, and the kernel copies a file out of its cache faster in fewer, larger reads: 4 MB in
@@ -45,8 +45,8 @@ inline constexpr std::size_t default_block_size = 64 * 1024;
 inline constexpr std::size_t large_page_block_size = 256 * 1024;
 // What the output has from the start: a block of prose to UTF-8 (half as much again) with a
 // kernel's room to spare; the odd block of half-width katakana, which triples, grows it. For the
-// default block that is 120 KiB, under the allocator's 128 KiB threshold for a mapping of its
-// own, whose unmapping would cost more than the odd growth.
+// default block that is 120 KiB, under glibc's default 128 KiB threshold for a mapping of its
+// own, whose unmapping would cost more than the odd growth (the command raises the threshold).
 constexpr std::size_t output_room(std::size_t block_size) {
   return std::min(3 * block_size, block_size + block_size / 2 + 24 * 1024);
 }
