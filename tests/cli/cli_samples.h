@@ -39,6 +39,15 @@ inline std::string sample_in(morvik::encoding_id id) {
   return morvik::translate_text(mixed_utf8, morvik::utf8, id);
 }
 
+// The sample repeated to at least `size` bytes, so that characters and escapes fall across
+// every block end of a long stream.
+inline std::string repeated_sample(morvik::encoding_id id, std::size_t size) {
+  const std::string sample = sample_in(id);
+  std::string text;
+  while (text.size() < size) text += sample;
+  return text;
+}
+
 // The same text with a stray lead byte in the middle and its last byte cut off: the
 // engines must resolve broken characters in a stream exactly as in a whole text.
 inline std::string damaged(std::string text, morvik::encoding_id id) {

@@ -146,9 +146,7 @@ TEST_F(MorvikCommand, FilesAroundTheBlockSizeEqualStandardInput) {
     return std::string();
   };
   for (const auto& [from, to] : pairs) {
-    const std::string sample = cli_samples::sample_in(from);
-    std::string repeated;
-    while (repeated.size() < 2 * 262144 + 2) repeated += sample;
+    const std::string repeated = cli_samples::repeated_sample(from, 2 * 262144 + 2);
     // Files from 64 KiB up are read in the larger blocks where large pages serve them.
     for (std::size_t size : {0, 1, 32768, 65535, 65536, 65537, 131071, 131072, 131073, 196609, 262143, 262144,
                              262145, 524289}) {
@@ -281,14 +279,8 @@ TEST_F(MorvikCommand, AutoDetectsEachInput) {
 // heap; one run mixes them, with the guess's held text, the strict check's and the plain
 // conversion's buffers, so that each input reuses memory the one before gave back.
 TEST_F(MorvikCommand, LargeAndSmallInputsInTurn) {
-  const auto repeated = [](morvik::encoding_id id, std::size_t size) {
-    const std::string sample = cli_samples::sample_in(id);
-    std::string text;
-    while (text.size() < size) text += sample;
-    return text;
-  };
-  const std::string large_sjis = repeated(morvik::sjis, 700 * 1024);
-  const std::string large_euc = repeated(morvik::euc, 1500 * 1024);
+  const std::string large_sjis = cli_samples::repeated_sample(morvik::sjis, 700 * 1024);
+  const std::string large_euc = cli_samples::repeated_sample(morvik::euc, 1500 * 1024);
   const std::string small_utf8 = cli_samples::sample_in(morvik::utf8);
   const std::vector<std::string> paths = {file("large sjis", large_sjis).string(), file("small", small_utf8).string(),
                                           file("large euc", large_euc).string(), file("large sjis", large_sjis).string()};

@@ -189,8 +189,7 @@ TEST_F(StreamConvert, AutoDetectionGuessesFromTheFirstTellingBytes) {
   cases.push_back({"EUC-JP after 8 KiB of ASCII", std::string(8192, 'a') + euc_text, euc_text});
   cases.push_back({"EUC-JP after 100 KiB of ASCII", std::string(100000, 'a') + euc_text, euc_text});
   // Telling bytes at once and text long after them: what was held for the guess spans blocks.
-  std::string long_euc;
-  while (long_euc.size() < 3 * morvik_cli::guess_window) long_euc += euc_text;
+  const std::string long_euc = cli_samples::repeated_sample(morvik::euc, 3 * morvik_cli::guess_window);
   const std::size_t first_high = static_cast<std::size_t>(
       std::find_if(long_euc.begin(), long_euc.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) -
       long_euc.begin());
