@@ -16,6 +16,7 @@
 #include <io.h>
 #include <sys/stat.h>
 #else
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -534,8 +535,28 @@ std::uint64_t fd_size(int fd) {
   return unknown_size;
 }
 
+void widen_pipe(int fd) {
+#if defined(__linux__) && defined(F_SETPIPE_SZ)
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISFIFO(status.st_mode)) return;
+  const int capacity = ::fcntl(fd, F_GETPIPE_SZ);
+  // Refused above the system's limit or the user's share of pipe memory: the pipe stays as it is.
+  if (capacity >= 0 && static_cast<std::size_t>(capacity) < wide_pipe_size) {
+    ::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(wide_pipe_size));
+  }
+#else
+  (void)fd;
+#endif
+}
+
 byte_writer fd_writer(int fd) {
-  return [fd](std::string_view bytes) {
+  // Output that outgrows the default pipe widens it once, before the write that would wait.
+  std::size_t written = 0;
+  return [fd, written](std::string_view bytes) mutable {
+    if (written < narrow_pipe_size) {
+      written += bytes.size();
+      if (written >= narrow_pipe_size) widen_pipe(fd);
+    }
     while (!bytes.empty()) {
       const long count = write_some(fd, bytes.data(), bytes.size());
       if (count < 0) {

@@ -591,6 +591,47 @@ TEST_F(MorvikCommand, ClosedPipeIsQuiet) {
   EXPECT_EQ(r.err, "");
 }
 
+// Output longer than a pipe holds widens the pipe, once, where the system allows; a short one
+// leaves it as it was. Either way the reader gets every byte.
+TEST_F(MorvikCommand, LongOutputWidensThePipe) {
+  int limit = 0;
+  std::ifstream("/proc/sys/fs/pipe-max-size") >> limit;
+  if (geteuid() != 0 && limit < 1 << 20) GTEST_SKIP() << "pipes here may not grow to 1 MiB";
+  struct pipe_case {
+    std::size_t input_size;
+    int expected_capacity;
+  };
+  for (const pipe_case& c : {pipe_case{4 << 10, 64 << 10}, pipe_case{1 << 20, 1 << 20}}) {
+    const std::string input = cli_samples::repeated_sample(morvik::sjis, c.input_size);
+    const fs::path path = file("pipe_input", input);
+    int pipe_ends[2];
+    ASSERT_EQ(pipe(pipe_ends), 0);
+    ASSERT_EQ(fcntl(pipe_ends[0], F_GETPIPE_SZ), 64 << 10);
+    const fs::path err_path = directory_ / "stderr";
+    std::string program = MORVIK_COMMAND_PATH;
+    const pid_t child = fork();
+    if (child == 0) {
+      close(pipe_ends[0]);
+      dup2(pipe_ends[1], 1);
+      const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(err, 2);
+      execl(program.c_str(), program.c_str(), "--from", "sjis", "--to", "utf-8", path.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(pipe_ends[1]);
+    std::string out;
+    char buffer[65536];
+    for (long count; (count = read(pipe_ends[0], buffer, sizeof buffer)) > 0;) out.append(buffer, count);
+    const int capacity = fcntl(pipe_ends[0], F_GETPIPE_SZ);
+    close(pipe_ends[0]);
+    const run_result r = finish(child, std::move(out), err_path);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out == morvik::translate_text(input, morvik::sjis, morvik::utf8)) << c.input_size;
+    EXPECT_EQ(capacity, c.expected_capacity) << c.input_size << " bytes in";
+  }
+}
+
 // A whole-file approach would need the input and output in memory: 24 MB and more. A
 // forked child starts with the parent's resident size as its peak, so the test holds no
 // large buffer while the command runs, and a run on a small input gives the baseline.
