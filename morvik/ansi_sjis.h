@@ -68,7 +68,7 @@ inline bool is_arithmetic_lead_byte(unsigned lead_byte) { return arithmetic_lead
 
 // JIS X 0208 code of a Shift_JIS character with a lead byte below the user-defined area and a
 // valid second byte: its twin's where it has one, else the arithmetic.
-inline std::uint32_t sjis_double_byte_to_jis(unsigned lead_byte, unsigned trail_byte) {
+constexpr std::uint32_t sjis_double_byte_to_jis(unsigned lead_byte, unsigned trail_byte) {
   if (may_have_twin(lead_byte)) {
     const unsigned code = lead_byte << 8 | trail_byte;
     for (const sjis_twin& twin : nec_duplicate_twins) {
