@@ -63,6 +63,16 @@ class MorvikCommand : public ::testing::Test {
     return path;
   }
 
+  // The command line for execv: the command and `arguments`, whose strings `words` holds.
+  static std::vector<char*> command_line(const std::vector<std::string>& arguments, std::vector<std::string>& words) {
+    words.assign(1, MORVIK_COMMAND_PATH);
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    return argv;
+  }
+
   // Runs the command with `input` on stdin; stdout goes to a file unless `stdout_path` names
   // another target (/dev/full, say).
   static run_result run(const std::vector<std::string>& arguments, std::string_view input = "",
@@ -70,12 +80,8 @@ class MorvikCommand : public ::testing::Test {
     const fs::path in_path = file("stdin", input);
     const fs::path out_path = stdout_path.empty() ? directory_ / "stdout" : fs::path(stdout_path);
     const fs::path err_path = directory_ / "stderr";
-    std::vector<char*> argv;
-    std::string program = MORVIK_COMMAND_PATH;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = arguments;
-    for (std::string& argument : copies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
+    std::vector<std::string> words;
+    std::vector<char*> argv = command_line(arguments, words);
 
     const pid_t child = fork();
     if (child == 0) {
@@ -91,6 +97,27 @@ class MorvikCommand : public ::testing::Test {
     run_result result = finish(child, "", err_path);
     if (stdout_path.empty()) result.out = read_file(out_path);
     return result;
+  }
+
+  // Starts the command with stdout on the write end of `pipe_ends` and stderr in the file
+  // "stderr", and closes the write end here: the caller reads the other end, then finish()es.
+  static pid_t start_into_pipe(const std::vector<std::string>& arguments, const int pipe_ends[2]) {
+    std::vector<std::string> words;
+    std::vector<char*> argv = command_line(arguments, words);
+    const fs::path err_path = directory_ / "stderr";
+    const pid_t child = fork();
+    if (child == 0) {
+      close(pipe_ends[0]);
+      dup2(pipe_ends[1], 1);
+      const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(err, 2);
+      // The test runner may ignore SIGPIPE itself; the command must not rely on either.
+      signal(SIGPIPE, SIG_DFL);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(pipe_ends[1]);
+    return child;
   }
 
   static run_result finish(pid_t child, std::string out, const fs::path& err_path) {
@@ -568,25 +595,11 @@ TEST_F(MorvikCommand, ClosedPipeIsQuiet) {
   const fs::path big = file("big", std::string(4 << 20, 'a'));
   int pipe_ends[2];
   ASSERT_EQ(pipe(pipe_ends), 0);
-  const fs::path err_path = directory_ / "stderr";
-  std::string program = MORVIK_COMMAND_PATH;
-  const pid_t child = fork();
-  if (child == 0) {
-    close(pipe_ends[0]);
-    dup2(pipe_ends[1], 1);
-    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(err, 2);
-    // The test runner may ignore SIGPIPE itself; the command must not rely on either.
-    signal(SIGPIPE, SIG_DFL);
-    execl(program.c_str(), program.c_str(), "--from", "ansi", "--to", "utf-8", big.c_str(),
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(pipe_ends[1]);
+  const pid_t child = start_into_pipe({"--from", "ansi", "--to", "utf-8", big.string()}, pipe_ends);
   char byte;
   ASSERT_EQ(read(pipe_ends[0], &byte, 1), 1);
   close(pipe_ends[0]);
-  const run_result r = finish(child, "", err_path);
+  const run_result r = finish(child, "", directory_ / "stderr");
   EXPECT_TRUE(r.status == 128 + SIGPIPE || r.status == 0) << "status " << r.status;
   EXPECT_EQ(r.err, "");
 }
@@ -607,25 +620,13 @@ TEST_F(MorvikCommand, LongOutputWidensThePipe) {
     int pipe_ends[2];
     ASSERT_EQ(pipe(pipe_ends), 0);
     ASSERT_EQ(fcntl(pipe_ends[0], F_GETPIPE_SZ), 64 << 10);
-    const fs::path err_path = directory_ / "stderr";
-    std::string program = MORVIK_COMMAND_PATH;
-    const pid_t child = fork();
-    if (child == 0) {
-      close(pipe_ends[0]);
-      dup2(pipe_ends[1], 1);
-      const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      dup2(err, 2);
-      execl(program.c_str(), program.c_str(), "--from", "sjis", "--to", "utf-8", path.c_str(),
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(pipe_ends[1]);
+    const pid_t child = start_into_pipe({"--from", "sjis", "--to", "utf-8", path.string()}, pipe_ends);
     std::string out;
     char buffer[65536];
     for (long count; (count = read(pipe_ends[0], buffer, sizeof buffer)) > 0;) out.append(buffer, count);
     const int capacity = fcntl(pipe_ends[0], F_GETPIPE_SZ);
     close(pipe_ends[0]);
-    const run_result r = finish(child, std::move(out), err_path);
+    const run_result r = finish(child, std::move(out), directory_ / "stderr");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(r.out == morvik::translate_text(input, morvik::sjis, morvik::utf8)) << c.input_size;
     EXPECT_EQ(capacity, c.expected_capacity) << c.input_size << " bytes in";
