@@ -5,9 +5,7 @@
 // The kernel converts only what it is sure of and stops at anything else (malformed input, the
 // end of the input, an unmapped code, a state it does not handle). The bytes from there go to
 // the reference chain in a bounded piece; once every stage of the chain has taken all it was
-// given, the kernel goes on. A stop in the last few bytes of a text, where a block may have cut
-// a character, is held instead and read again with the next text's first bytes; only at the end
-// of the input does it go to the chain. That is exact because
+// given, the kernel goes on. That is exact because
 //   - the reference chain writes the same bytes however its input is cut (the stream tests and
 //     the stream fuzzer hold every pair to that), and
 //   - with every stage's `rest` empty, what the chain writes next depends only on the input to
@@ -35,7 +33,6 @@
 // a 7-bit byte without a branch has runs taken only from eight 7-bit bytes on: in text where
 // short runs and other characters alternate, a branch at every 7-bit byte is mispredicted.
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -117,45 +114,16 @@ class fused_engine final : public transcode_engine {
     if (!rest.empty()) translate();
     convert(text);
   }
-  // Everything given was taken by the kernel or the chain, or is held: what is left is the chain's.
-  void flush() override {
-    if (held_size_ != 0) chain_.feed(held_.data(), held_size_, output);
-    held_size_ = 0;
-    chain_.flush(output);
-  }
+  // Everything given was taken by the kernel or the chain: what is left is the chain's.
+  void flush() override { chain_.flush(output); }
   void clear() override {
     transcode_engine::clear();
     chain_.clear();
-    held_size_ = 0;
     piece_ = first_piece;
   }
 
   // Converts `text` as translate() would after appending it to `rest`, without the copy.
   void convert(std::string_view text) {
-    while (held_size_ != 0 && !text.empty()) {
-      // The held bytes and the head of the text, joined where the kernel can read them.
-      const std::size_t take = std::min(text.size(), join_reach);
-      std::array<char, held_limit + join_reach> joined;
-      std::memcpy(joined.data(), held_.data(), held_size_);
-      std::memcpy(joined.data() + held_size_, text.data(), take);
-      const std::size_t size = held_size_ + take;
-      held_size_ = 0;
-      convert_piece(std::string_view(joined.data(), size));
-      text.remove_prefix(take);
-    }
-    convert_piece(text);
-  }
-
- private:
-  static constexpr std::size_t first_piece = 16;
-  static constexpr std::size_t last_piece = 4096;
-  // A character cut by the end of a block is held back by the engine, not handed to the chain,
-  // so that clean text in blocks never wakes the chain (a fresh process pays for its first
-  // touch). Every such character is shorter than this.
-  static constexpr std::size_t held_limit = 4;
-  static constexpr std::size_t join_reach = 16;
-
-  void convert_piece(std::string_view text) {
     const char* position = text.data();
     const char* const end = position + text.size();
     while (position != end) {
@@ -163,11 +131,6 @@ class fused_engine final : public transcode_engine {
         const char* const start = position;
         position = run_kernel(position, end);
         if (position == end) break;
-        if (static_cast<std::size_t>(end - position) < held_limit) {
-          held_size_ = static_cast<std::size_t>(end - position);
-          std::memcpy(held_.data(), position, held_size_);
-          return;
-        }
         // A kernel that keeps stopping soon after it starts hands over more at a time: text
         // full of what only the chain converts goes at the chain's speed.
         piece_ = static_cast<std::size_t>(position - start) >= 4 * piece_ ? first_piece
@@ -178,6 +141,10 @@ class fused_engine final : public transcode_engine {
       position += piece;
     }
   }
+
+ private:
+  static constexpr std::size_t first_piece = 16;
+  static constexpr std::size_t last_piece = 4096;
 
   const char* run_kernel(const char* position, const char* const end) {
     static_assert(Kernel::growth * fused_lookahead + run_block_size <= fused_overrun, "a last step may write past the overrun");
@@ -239,8 +206,6 @@ class fused_engine final : public transcode_engine {
   }
 
   typename Kernel::reference chain_;
-  std::array<char, held_limit> held_{};
-  std::size_t held_size_ = 0;
   std::size_t piece_ = first_piece;
 };
 
