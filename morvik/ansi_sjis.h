@@ -55,12 +55,22 @@ inline constexpr sjis_twin nec_duplicate_twins[10] = {
 // Only NEC row 13 and the last NEC-selected row hold twins.
 constexpr bool may_have_twin(unsigned lead_byte) { return lead_byte == 0x87 || lead_byte == 0xEE; }
 
+// A lead byte below the user-defined area: its pairs go by the arithmetic and the twins.
+constexpr bool is_sjis_lead_byte_below_user_area(unsigned lead_byte) {
+  return (lead_byte >= 0x81 && lead_byte <= 0x9F) || (lead_byte >= 0xE0 && lead_byte <= 0xEF);
+}
+
 // The lead bytes whose every pair with a valid second byte goes by the arithmetic alone: below
-// the user-defined area, not a row with twins. One look-up for the direct engines' fast runs.
+// the user-defined area, not a row with twins.
+constexpr bool goes_by_arithmetic(unsigned lead_byte) {
+  return is_sjis_lead_byte_below_user_area(lead_byte) && !may_have_twin(lead_byte);
+}
+
+// goes_by_arithmetic in one look-up, for the direct engines' fast runs.
 struct arithmetic_lead_table {
   bool contains[256] = {};
   constexpr arithmetic_lead_table() {
-    for (unsigned b = 0x81; b < 0xF0; ++b) contains[b] = (b <= 0x9F || b >= 0xE0) && !may_have_twin(b);
+    for (unsigned b = 0; b < 256; ++b) contains[b] = goes_by_arithmetic(b);
   }
 };
 inline constexpr arithmetic_lead_table arithmetic_leads{};

@@ -2,8 +2,8 @@
 // Fused kernels that read Shift_JIS: to UTF-8 through the flat pair table, to EUC-JP through a
 // table made from what the direct engine writes (the row/cell arithmetic of ansi_sjis.h and the
 // twins of NEC row 13 and the NEC-selected rows), and to JIS by the arithmetic itself. Lead bytes
-// from F0 up (the user-defined area and the IBM extensions), and for JIS the rows with twins and
-// ED-EF, are left to the direct engines.
+// from F0 up (the user-defined area and the IBM extensions), and for JIS the rows with twins, are
+// left to the direct engines.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -17,12 +17,6 @@
 #include "morvik/utf.h"
 
 namespace morvik {
-
-// A lead byte below the user-defined area, whose pairs the direct engines map by the row/cell
-// arithmetic and the twins.
-constexpr bool is_sjis_lead_byte_below_user_area(unsigned lead_byte) {
-  return (lead_byte >= 0x81 && lead_byte <= 0x9F) || (lead_byte >= 0xE0 && lead_byte <= 0xEF);
-}
 
 // 81-9F and E0-FC, by arithmetic rather than a load.
 inline bool is_sjis_lead_byte_by_range(unsigned byte) { return byte - 0x81 < 0x1F || byte - 0xE0 < 0x1D; }
@@ -75,21 +69,16 @@ struct sjis_to_utf8_kernel : sjis_packed_kernel<sjis_to_utf8_kernel> {
   static std::uint32_t single_entry(unsigned byte) { return flat::sjis_single_utf8[byte]; }
 };
 
-// The JIS X 0208 code the direct engines write for a pair below the user-defined area, or 0.
-constexpr std::uint32_t sjis_pair_below_user_area_to_jis(unsigned lead_byte, unsigned second_byte) {
-  if (!is_sjis_lead_byte_below_user_area(lead_byte) || !is_sjis_second_byte(second_byte)) return 0;
-  return sjis_double_byte_to_jis(lead_byte, second_byte);
-}
-
 // The EUC-JP bytes of every pair below the user-defined area, packed as flat_tables.h packs
 // UTF-8, in the rows of flat::sjis_lead_offset (0: none); made at compile time from what the
 // direct engines write.
 inline constexpr std::array<std::uint32_t, flat::sjis_rows * 256> sjis_pair_euc = [] {
   std::array<std::uint32_t, flat::sjis_rows * 256> entries{};
-  for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+  for (unsigned lead = 0x81; lead < 0xF0; ++lead) {
+    if (!is_sjis_lead_byte_below_user_area(lead)) continue;
     for (unsigned second = 0; second < 256; ++second) {
-      const std::uint32_t jis_code = sjis_pair_below_user_area_to_jis(lead, second);
-      if (jis_code == 0) continue;
+      if (!is_sjis_second_byte(second)) continue;
+      const std::uint32_t jis_code = sjis_double_byte_to_jis(lead, second);
       entries[flat::sjis_lead_offset[lead] + second] = (jis_code >> 8 | 0x80) | ((jis_code & 0xFF) | 0x80) << 8 | 0x22000000u;
     }
   }
@@ -100,9 +89,7 @@ inline constexpr std::array<std::uint32_t, flat::sjis_rows * 256> sjis_pair_euc 
 // with twins), or 0: what the JIS kernel takes. A search for the twins in its step, or a table
 // load for them, made Shift_JIS to JIS of prose 8-13 % slower.
 constexpr std::uint32_t plain_sjis_pair_to_jis(unsigned lead_byte, unsigned second_byte) {
-  const bool plain_lead = (lead_byte >= 0x81 && lead_byte <= 0x9F && lead_byte != 0x87) ||
-                          (lead_byte >= 0xE0 && lead_byte <= 0xEC);
-  if (!plain_lead || !is_sjis_second_byte(second_byte)) return 0;
+  if (!goes_by_arithmetic(lead_byte) || !is_sjis_second_byte(second_byte)) return 0;
   return sjis_to_jisx0208(lead_byte, second_byte);
 }
 
