@@ -17,6 +17,9 @@ inline constexpr std::size_t no_pair = euc_side * euc_side;  // the empty entry 
 
 extern const std::uint32_t sjis_pair_utf8[sjis_rows * 256];
 extern const std::uint32_t sjis_single_utf8[256];
+// The IBM extensions, rows FA-FC of 256: EUC-JP bytes of their characters' preferred codes.
+inline constexpr unsigned sjis_first_ibm_lead = 0xFA;
+extern const std::uint32_t sjis_ibm_euc[3 * 256];
 extern const std::uint32_t euc_pair_utf8[no_pair + 1];
 extern const std::uint16_t euc_pair_sjis[no_pair + 1];
 extern const std::uint16_t unicode_block[1024];

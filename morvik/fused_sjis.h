@@ -1,9 +1,9 @@
 #pragma once
 // Fused kernels that read Shift_JIS: to UTF-8 through the flat pair table, to EUC-JP through a
 // table made from what the direct engine writes (the row/cell arithmetic of ansi_sjis.h and the
-// twins of NEC row 13 and the NEC-selected rows), and to JIS by the arithmetic itself. Lead bytes
-// from F0 up (the user-defined area and the IBM extensions), and for JIS the rows with twins, are
-// left to the direct engines.
+// twins of NEC row 13 and the NEC-selected rows) and the generated one of the IBM extensions, and
+// to JIS by the arithmetic itself. The user-defined area (F0-F9), and for JIS the rows with twins
+// and the IBM extensions, are left to the direct engines.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,17 +21,16 @@ namespace morvik {
 // 81-9F and E0-FC, by arithmetic rather than a load.
 inline bool is_sjis_lead_byte_by_range(unsigned byte) { return byte - 0x81 < 0x1F || byte - 0xE0 < 0x1D; }
 
-// Shift_JIS through two packed tables (flat_tables.h's packing): `Derived::pair_entry(index)` in
-// the rows of flat::sjis_lead_offset, and `Derived::single_entry(byte)`. Every pair row is empty
-// for a byte that leads no pair and every single entry for a lead byte, so one of the two is 0
-// and a character is looked up without branching on its kind, which in prose changes every two
-// or three characters.
+// Shift_JIS through two packed tables (flat_tables.h's packing): `Derived::pair_entry(lead,
+// second)` and `Derived::single_entry(byte)`. Every pair row is empty for a byte that leads no
+// pair and every single entry for a lead byte, so one of the two is 0 and a character is looked
+// up without branching on its kind, which in prose changes every two or three characters.
 template <class Derived>
 struct sjis_packed_kernel : fused::stateless {
   static constexpr bool ascii_runs_from_blocks = true;
 
   static std::uint32_t packed(unsigned b, unsigned next) {
-    return Derived::pair_entry(flat::sjis_lead_offset[b] + next) | Derived::single_entry(b);
+    return Derived::pair_entry(b, next) | Derived::single_entry(b);
   }
 
   // The character whose first byte is `b`; false where there is no entry.
@@ -65,7 +64,9 @@ struct sjis_to_utf8_kernel : sjis_packed_kernel<sjis_to_utf8_kernel> {
   using reference = reference_chain<sjis_to_unicode_engine, unicode_to_utf8_engine>;
   static constexpr std::size_t growth = 3;  // a half-width katakana byte becomes three
 
-  static std::uint32_t pair_entry(std::size_t index) { return flat::sjis_pair_utf8[index]; }
+  static std::uint32_t pair_entry(unsigned lead, unsigned second) {
+    return flat::sjis_pair_utf8[flat::sjis_lead_offset[lead] + second];
+  }
   static std::uint32_t single_entry(unsigned byte) { return flat::sjis_single_utf8[byte]; }
 };
 
@@ -102,11 +103,24 @@ inline constexpr std::array<std::uint32_t, 256> sjis_single_euc = [] {
   return entries;
 }();
 
+// Each byte's row of EUC-JP entries: the rows of sjis_pair_euc, and for the IBM extensions those
+// of the generated table. Text written on Windows spells 髙 and 﨑 with them; left to the chain,
+// one on every line made the conversion twice as slow. A row by its address costs the step
+// no more than one by its offset, where a test for the IBM rows cost a fifth more instructions.
+inline constexpr std::array<const std::uint32_t*, 256> sjis_euc_rows = [] {
+  std::array<const std::uint32_t*, 256> rows{};
+  for (unsigned byte = 0; byte < 256; ++byte) rows[byte] = sjis_pair_euc.data() + flat::sjis_lead_offset[byte];
+  for (unsigned lead = flat::sjis_first_ibm_lead; lead <= 0xFC; ++lead) {
+    rows[lead] = flat::sjis_ibm_euc + (lead - flat::sjis_first_ibm_lead) * 256;
+  }
+  return rows;
+}();
+
 struct sjis_to_euc_kernel : sjis_packed_kernel<sjis_to_euc_kernel> {
   using reference = reference_chain<sjis_to_euc_engine>;
   static constexpr std::size_t growth = 2;
 
-  static std::uint32_t pair_entry(std::size_t index) { return sjis_pair_euc[index]; }
+  static std::uint32_t pair_entry(unsigned lead, unsigned second) { return sjis_euc_rows[lead][second]; }
   static std::uint32_t single_entry(unsigned byte) { return sjis_single_euc[byte]; }
 };
 

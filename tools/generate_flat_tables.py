@@ -7,6 +7,8 @@ codecs, the same preferences), so each flat entry is exactly what the reference 
                     that leads no pair), rows 1-60 the lead bytes 81-9F and E0-FC, a column for
                     every second byte
   sjis_single_utf8  Shift_JIS byte -> UTF-8 bytes, for the 7-bit bytes and half-width katakana
+  sjis_ibm_euc      the IBM extensions (lead bytes FA-FC, a row of 256 each) -> EUC-JP bytes of
+                    ibm_ext_to_euc, packed as UTF-8 is, for the Shift_JIS -> EUC-JP kernel
   euc_pair_utf8     EUC-JP pair A1-FE A1-FE -> UTF-8 bytes of euc_to_unicode, row and column
                     byte - 0xA1 (so a JIS X 0208 pair, byte - 0x21); one empty entry after them
   euc_pair_sjis     the same pairs -> unicode_to_sjis of their character (double-byte codes only)
@@ -35,6 +37,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DEFAULT_OUTPUT = os.path.join(ROOT, "morvik", "flat_tables.cpp")
 
 SJIS_LEADS = list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD))
+SJIS_IBM_LEADS = list(range(0xFA, 0xFD))
 EUC_SIDE = 94       # A1-FE
 
 
@@ -63,6 +66,11 @@ def build(tables):
         for second in range(0x100):
             unit = sjis_to_unicode.get(lead << 8 | second, 0) if is_sjis_second_byte(second) else 0
             sjis_pair_utf8.append(packed_utf8(unit, 2) if unit else 0)
+    sjis_ibm_euc = []
+    for lead in SJIS_IBM_LEADS:
+        for second in range(0x100):
+            euc = tables["ibm_ext_to_euc"].get(lead << 8 | second, 0)
+            sjis_ibm_euc.append(euc >> 8 | (euc & 0xFF) << 8 | 2 << 24 | 2 << 28 if euc else 0)
     sjis_single_utf8 = []
     for byte in range(0x100):
         unit = byte if byte < 0x80 else sjis_to_unicode.get(byte, 0) if 0xA1 <= byte <= 0xDF else 0
@@ -106,6 +114,7 @@ def build(tables):
     return {
         "sjis_pair_utf8": sjis_pair_utf8,
         "sjis_single_utf8": sjis_single_utf8,
+        "sjis_ibm_euc": sjis_ibm_euc,
         "euc_pair_utf8": euc_pair_utf8,
         "euc_pair_sjis": euc_pair_sjis,
         "unicode_block": unicode_block,
@@ -130,6 +139,7 @@ def render(flat):
     shapes = [
         ("std::uint32_t", "sjis_pair_utf8", 8, 8),
         ("std::uint32_t", "sjis_single_utf8", 8, 8),
+        ("std::uint32_t", "sjis_ibm_euc", 8, 8),
         ("std::uint32_t", "euc_pair_utf8", 8, 8),
         ("std::uint16_t", "euc_pair_sjis", 12, 4),
         ("std::uint16_t", "unicode_block", 16, None),

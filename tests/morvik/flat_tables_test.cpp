@@ -89,6 +89,30 @@ TEST(flat_tables, shift_jis_single_bytes_to_utf8) {
   }
 }
 
+// Every entry of the IBM extensions' rows is what the plain direct engine writes for the pair,
+// and every empty one a pair that ibm_ext_to_euc lacks (the engine writes "?" for those).
+TEST(flat_tables, shift_jis_ibm_extensions_to_euc) {
+  int entries = 0;
+  for (unsigned lead = flat::sjis_first_ibm_lead; lead <= 0xFC; ++lead) {
+    for (unsigned second = 0; second < 256; ++second) {
+      const std::uint32_t packed = flat::sjis_ibm_euc[(lead - flat::sjis_first_ibm_lead) * 256 + second];
+      const std::string name = "Shift_JIS " + code_name(lead << 8 | second);
+      const bool known = is_sjis_second_byte(second) &&
+                         ibm_ext_to_euc.lookup(static_cast<std::int32_t>(lead << 8 | second)) != 0;
+      if (!known) {
+        EXPECT_EQ(packed, 0u) << name << " has no entry in ibm_ext_to_euc";
+        continue;
+      }
+      ++entries;
+      basic_sjis_to_euc_engine<false> writer;
+      const std::string pair{static_cast<char>(lead), static_cast<char>(second)};
+      EXPECT_EQ(flat::packed_source_length(packed), 2u) << name;
+      EXPECT_EQ(hex(unpacked(packed)), hex(writer.translate_all(pair))) << name;
+    }
+  }
+  EXPECT_EQ(entries, 388);
+}
+
 TEST(flat_tables, euc_pairs_to_utf8_and_shift_jis) {
   int entries = 0;
   for (unsigned first = 0xA1; first <= 0xFE; ++first) {
