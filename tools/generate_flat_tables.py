@@ -41,14 +41,18 @@ SJIS_IBM_LEADS = list(range(0xFA, 0xFD))
 EUC_SIDE = 94       # A1-FE
 
 
-def packed_utf8(unit, source_length):
-    if 0xD800 <= unit <= 0xDFFF:
-        return 0  # never in these tables; left to the reference chain if it were
-    data = chr(unit).encode("utf-8")
+def packed(data, source_length):
+    """Target bytes first byte lowest, their count in bits 24-27, the source's in bits 28-31."""
     value = 0
     for i, byte in enumerate(data):
         value |= byte << (8 * i)
     return value | len(data) << 24 | source_length << 28
+
+
+def packed_utf8(unit, source_length):
+    if 0xD800 <= unit <= 0xDFFF:
+        return 0  # never in these tables; left to the reference chain if it were
+    return packed(chr(unit).encode("utf-8"), source_length)
 
 
 def is_sjis_second_byte(byte):
@@ -70,7 +74,7 @@ def build(tables):
     for lead in SJIS_IBM_LEADS:
         for second in range(0x100):
             euc = tables["ibm_ext_to_euc"].get(lead << 8 | second, 0)
-            sjis_ibm_euc.append(euc >> 8 | (euc & 0xFF) << 8 | 2 << 24 | 2 << 28 if euc else 0)
+            sjis_ibm_euc.append(packed(euc.to_bytes(2, "big"), 2) if euc else 0)
     sjis_single_utf8 = []
     for byte in range(0x100):
         unit = byte if byte < 0x80 else sjis_to_unicode.get(byte, 0) if 0xA1 <= byte <= 0xDF else 0
