@@ -71,11 +71,12 @@ struct sjis_to_utf8_kernel : sjis_packed_kernel<sjis_to_utf8_kernel> {
 };
 
 // The EUC-JP bytes of every pair below the user-defined area, packed as flat_tables.h packs
-// UTF-8, in the rows of flat::sjis_lead_offset (0: none); made at compile time from what the
-// direct engines write.
-inline constexpr std::array<std::uint32_t, flat::sjis_rows * 256> sjis_pair_euc = [] {
-  std::array<std::uint32_t, flat::sjis_rows * 256> entries{};
-  for (unsigned lead = 0x81; lead < 0xF0; ++lead) {
+// UTF-8, in the rows of flat::sjis_lead_offset up to EF (0: none); made at compile time from what
+// the direct engines write. The rows from F0 up are sjis_euc_rows' business.
+inline constexpr std::size_t sjis_pair_euc_size = flat::sjis_lead_offset[0xEF] + 256;
+inline constexpr std::array<std::uint32_t, sjis_pair_euc_size> sjis_pair_euc = [] {
+  std::array<std::uint32_t, sjis_pair_euc_size> entries{};
+  for (unsigned lead = 0; lead < 256; ++lead) {
     if (!is_sjis_lead_byte_below_user_area(lead)) continue;
     for (unsigned second = 0; second < 256; ++second) {
       if (!is_sjis_second_byte(second)) continue;
@@ -103,13 +104,17 @@ inline constexpr std::array<std::uint32_t, 256> sjis_single_euc = [] {
   return entries;
 }();
 
-// Each byte's row of EUC-JP entries: the rows of sjis_pair_euc, and for the IBM extensions those
-// of the generated table. Text written on Windows spells 髙 and 﨑 with them; left to the chain,
-// one on every line made the conversion twice as slow. A row by its address costs the step
-// no more than one by its offset, where a test for the IBM rows cost a fifth more instructions.
+// Each byte's row of EUC-JP entries: the rows of sjis_pair_euc, the empty one for every byte that
+// leads no pair there (the user-defined area among them: the chain writes what its pairs become),
+// and for the IBM extensions the rows of the generated table. Text written on Windows spells 髙
+// and 﨑 with them; left to the chain, one on every line made the conversion twice as slow. A row
+// by its address costs the step no more than one by its offset, where a test for the IBM rows
+// cost a fifth more instructions.
 inline constexpr std::array<const std::uint32_t*, 256> sjis_euc_rows = [] {
   std::array<const std::uint32_t*, 256> rows{};
-  for (unsigned byte = 0; byte < 256; ++byte) rows[byte] = sjis_pair_euc.data() + flat::sjis_lead_offset[byte];
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    rows[byte] = sjis_pair_euc.data() + (is_sjis_lead_byte_below_user_area(byte) ? flat::sjis_lead_offset[byte] : 0);
+  }
   for (unsigned lead = flat::sjis_first_ibm_lead; lead <= 0xFC; ++lead) {
     rows[lead] = flat::sjis_ibm_euc + (lead - flat::sjis_first_ibm_lead) * 256;
   }
