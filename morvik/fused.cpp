@@ -11,6 +11,20 @@
 #include "morvik/fused_utf8.h"
 
 namespace morvik {
+
+bool processor_has_wide_blocks() {
+#if defined(MORVIK_WIDE_BLOCKS)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+         __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+#else
+  return false;
+#endif
+}
+
+bool wide_blocks = processor_has_wide_blocks();
+
 namespace {
 
 template <class Kernel>

@@ -10,6 +10,7 @@
 #include "morvik/flat_tables.h"
 #include "morvik/fused_engine.h"
 #include "morvik/utf.h"
+#include "morvik/wide_blocks.h"
 
 namespace morvik {
 
@@ -19,6 +20,9 @@ template <class Derived>
 struct euc_reading_kernel : fused::stateless {
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state&) {
+    if constexpr (!Checked) {
+      if (wide_blocks && Derived::wide_run(text, end - fused_lookahead, out)) return true;
+    }
     const unsigned b = byte_value(text[0]);
     if (b < 0x80) {
       *out++ = static_cast<char>(b);
@@ -45,6 +49,9 @@ struct euc_to_utf8_kernel : euc_reading_kernel<euc_to_utf8_kernel>, fused::write
   static constexpr std::size_t growth = 2;  // three bytes for two
 
   static void put_katakana(unsigned t, char*& out) { fused::put_utf8_three(half_width_katakana_unit(t), out); }
+  static bool wide_run(const char*& text, const char* stop, char*& out) {
+    return wide::lead_byte_run<wide::euc_to_utf8_lanes>(text, stop, out);
+  }
 };
 
 struct euc_to_sjis_kernel : euc_reading_kernel<euc_to_sjis_kernel>, fused::writes_pairs_as_sjis {
@@ -52,6 +59,7 @@ struct euc_to_sjis_kernel : euc_reading_kernel<euc_to_sjis_kernel>, fused::write
   static constexpr std::size_t growth = 1;
 
   static void put_katakana(unsigned t, char*& out) { *out++ = static_cast<char>(t); }
+  static bool wide_run(const char*&, const char*, char*&) { return false; }
 };
 
 }  // namespace morvik

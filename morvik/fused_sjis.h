@@ -15,6 +15,7 @@
 #include "morvik/jis.h"
 #include "morvik/pair_blocks.h"
 #include "morvik/utf.h"
+#include "morvik/wide_blocks.h"
 
 namespace morvik {
 
@@ -49,6 +50,9 @@ struct sjis_packed_kernel : fused::stateless {
   // what the lead byte alone says, so that the next step need not wait for the table.
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state&) {
+    if constexpr (!Checked) {
+      if (wide_blocks && Derived::wide_run(text, end - fused_lookahead, out)) return true;
+    }
     if (end - text >= static_cast<std::ptrdiff_t>(pair_block_reach)) {
       return convert_pair_block<Derived>(text, out, sjis_lead_bits(text));
     }
@@ -63,6 +67,10 @@ struct sjis_packed_kernel : fused::stateless {
 struct sjis_to_utf8_kernel : sjis_packed_kernel<sjis_to_utf8_kernel> {
   using reference = reference_chain<sjis_to_unicode_engine, unicode_to_utf8_engine>;
   static constexpr std::size_t growth = 3;  // a half-width katakana byte becomes three
+
+  static bool wide_run(const char*& text, const char* stop, char*& out) {
+    return wide::lead_byte_run<wide::sjis_to_utf8_lanes>(text, stop, out);
+  }
 
   static std::uint32_t pair_entry(unsigned lead, unsigned second) {
     return flat::sjis_pair_utf8[flat::sjis_lead_offset[lead] + second];
@@ -125,6 +133,7 @@ struct sjis_to_euc_kernel : sjis_packed_kernel<sjis_to_euc_kernel> {
   using reference = reference_chain<sjis_to_euc_engine>;
   static constexpr std::size_t growth = 2;
 
+  static bool wide_run(const char*&, const char*, char*&) { return false; }
   static std::uint32_t pair_entry(unsigned lead, unsigned second) { return sjis_euc_rows[lead][second]; }
   static std::uint32_t single_entry(unsigned byte) { return sjis_single_euc[byte]; }
 };

@@ -23,12 +23,13 @@ inline std::uint32_t sjis_lead_bits(const char* text) {
 // an odd run takes the byte after it as a second byte. Adding a run's lowest bit clears the run
 // and sets the bit after it, so that (leads + start) ^ leads is the run and the byte after:
 // of those, the bits of the other parity than the start's are the second bytes. Bit 16 is a
-// second byte past the block.
-constexpr std::uint32_t pair_second_bytes(std::uint32_t leads) {
-  constexpr std::uint32_t even = 0x55555555u;
-  const std::uint32_t run_starts = leads & ~(leads << 1);
-  const std::uint32_t from_even = ((leads + (run_starts & even)) ^ leads) & ~even;
-  const std::uint32_t from_odd = ((leads + (run_starts & ~even)) ^ leads) & even;
+// second byte past a block of 16 in 32 bits; in 64 bits (the wide blocks) bit 64 is lost.
+template <class Word>
+constexpr Word pair_second_bytes(Word leads) {
+  constexpr Word even = static_cast<Word>(0x5555555555555555u);
+  const Word run_starts = leads & ~(leads << 1);
+  const Word from_even = ((leads + (run_starts & even)) ^ leads) & ~even;
+  const Word from_odd = ((leads + (run_starts & ~even)) ^ leads) & even;
   return from_even | from_odd;
 }
 

@@ -20,6 +20,7 @@
 #include "morvik/morvik.h"
 #include "morvik/pair_table.h"
 #include "morvik/utf.h"
+#include "morvik/wide_blocks.h"
 #include "tests/morvik/codec_testing.h"
 
 namespace {
@@ -134,6 +135,16 @@ bool matches_reference(const std::string& name, pair p, const std::string& text,
 
 std::string byte(unsigned value) { return std::string(1, static_cast<char>(value)); }
 
+// Every test twice: with the kernels' 64-byte blocks where the processor has them, and without.
+class fused : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam() && !processor_has_wide_blocks()) GTEST_SKIP() << "the processor has no 64-byte blocks";
+    wide_blocks = GetParam();
+  }
+  void TearDown() override { wide_blocks = processor_has_wide_blocks(); }
+};
+
 // Every code each source encoding can hold, valid or not, with and without a 7-bit byte after
 // it (without: a second byte that the reference reads afresh meets its neighbour).
 std::vector<std::string> every_code(encoding_id from) {
@@ -191,7 +202,7 @@ std::vector<std::string> every_code(encoding_id from) {
 
 // In one text the chain takes most of it (the kernel hands over more at a time where it keeps
 // stopping), so every short stretch is converted on its own too, where the kernel starts first.
-TEST(fused, every_code_of_every_table) {
+TEST_P(fused, every_code_of_every_table) {
   std::mt19937 random(1);
   for (pair p : fused_pairs) {
     int index = 0;
@@ -234,7 +245,7 @@ const real_texts& texts() {
   return made;
 }
 
-TEST(fused, real_texts_whole_and_in_pieces) {
+TEST_P(fused, real_texts_whole_and_in_pieces) {
   std::mt19937 random(2);
   ASSERT_GT(texts().in_sjis.size(), 1000u);
   for (pair p : fused_pairs) {
@@ -245,7 +256,7 @@ TEST(fused, real_texts_whole_and_in_pieces) {
   }
 }
 
-TEST(fused, random_and_malformed_texts) {
+TEST_P(fused, random_and_malformed_texts) {
   std::mt19937 random(3);
   for (pair p : fused_pairs) {
     for (int i = 0; i < 200; ++i) {
@@ -272,7 +283,7 @@ rare_and_common characters_for(encoding_id from) {
 // The chain's pieces start and end everywhere around the kernel's lookahead, its output room
 // and the reference's chunk size: a rare character at every offset from both ends of runs of
 // common ones, with and without 7-bit text between.
-TEST(fused, hand_over_at_every_offset) {
+TEST_P(fused, hand_over_at_every_offset) {
   std::mt19937 random(4);
   for (pair p : fused_pairs) {
     const rare_and_common c = characters_for(p.from);
@@ -327,7 +338,7 @@ std::vector<std::string> run_ends(pair p) {
 // The engine copies 7-bit runs 16 bytes at a time and stops at the first byte it may not pass:
 // runs of every length up to three blocks, ending in everything that ends one, after a character
 // that leaves a JIS writer out of ASCII, and ending at every distance from the end of the text.
-TEST(fused, seven_bit_runs_of_every_length) {
+TEST_P(fused, seven_bit_runs_of_every_length) {
   std::mt19937 random(5);
   for (pair p : fused_pairs) {
     const std::string kanji = reads_jis(p) ? "\x1B$B\x30\x21\x1B(B" : characters_for(p.from).common;
@@ -347,7 +358,7 @@ TEST(fused, seven_bit_runs_of_every_length) {
 
 // The kernels take runs of double-byte characters in a loop of their own: what ends a run, at
 // every offset from the run's start, and at the very end of the text (a character cut short).
-TEST(fused, whatever_ends_a_run) {
+TEST_P(fused, whatever_ends_a_run) {
   struct run_case {
     encoding_id from;
     std::string opening, common;
@@ -395,7 +406,7 @@ TEST(fused, whatever_ends_a_run) {
 
 // A run across the end of the kernel's output room: the kernel stops there and goes on with
 // fresh room, so every end of the run around it is tried.
-TEST(fused, seven_bit_runs_across_the_output_room) {
+TEST_P(fused, seven_bit_runs_across_the_output_room) {
   std::mt19937 random(6);
   for (pair p : fused_pairs) {
     const std::string run = seven_bit(fused_room + 2 * run_block_size, reads_jis(p));
@@ -412,7 +423,7 @@ TEST(fused, seven_bit_runs_across_the_output_room) {
 
 // A run of kanji whose output ends around the end of the kernel's output room (two or three
 // bytes a character), before a character the chain takes.
-TEST(fused, double_byte_runs_across_the_output_room) {
+TEST_P(fused, double_byte_runs_across_the_output_room) {
   std::mt19937 random(8);
   for (pair p : fused_pairs) {
     if (p.from != utf8 && !reads_jis(p)) continue;
@@ -432,7 +443,7 @@ TEST(fused, double_byte_runs_across_the_output_room) {
 // A kernel meets the chain's state as the chain left it: JIS runs opened by the chain and
 // continued by the kernel, the writer's state after a rare character, and an escape cut between
 // two pieces.
-TEST(fused, states_across_the_hand_over) {
+TEST_P(fused, states_across_the_hand_over) {
   struct state_case {
     const char* name;
     pair p;
@@ -461,12 +472,12 @@ TEST(fused, states_across_the_hand_over) {
   }
 }
 
-// The Shift_JIS readers take sixteen bytes at a time and find where the characters start from
-// the lead bytes, the EUC-JP readers go on over the pairs of a run: runs of pairs whose second
-// bytes are lead bytes too, moved by single bytes to every alignment against the blocks (so that
-// pairs are cut at every block edge), a byte to stop at at every offset of the run, and the
-// input ending at every byte.
-TEST(fused, pair_blocks_at_every_alignment) {
+// The Shift_JIS readers take sixteen bytes at a time (64 in the wide blocks, in lanes of
+// sixteen characters) and find where the characters start from the lead bytes, the EUC-JP
+// readers go on over the pairs of a run: runs of pairs whose second bytes are lead bytes too,
+// moved by single bytes to every alignment against the blocks (so that pairs are cut at every
+// block edge), a byte to stop at at every offset of the run, and the input ending at every byte.
+TEST_P(fused, pair_blocks_at_every_alignment) {
   struct reader {
     encoding_id from;
     std::vector<pair> pairs;
@@ -489,11 +500,11 @@ TEST(fused, pair_blocks_at_every_alignment) {
     for (std::size_t shift = 0; ok && shift < 18; ++shift) {
       // A run of pairs, with single bytes every so often in the second half.
       std::string run(shift, 'x');
-      for (std::size_t i = 0; i < 40; ++i) {
-        run += r.characters[i < 20 ? i % 3 : (i * 7 + shift) % r.characters.size()];
+      for (std::size_t i = 0; i < 90; ++i) {
+        run += r.characters[i < 40 ? i % 3 : (i * 7 + shift) % r.characters.size()];
       }
       for (std::size_t stop = 0; ok && stop < r.stops.size(); ++stop) {
-        for (std::size_t at = shift; ok && at <= shift + 34; at += 1 + (at + stop) % 3) {
+        for (std::size_t at = shift; ok && at <= run.size(); at += 1 + (at + stop) % 4) {
           std::string text = run;
           text.insert(at, r.stops[stop]);
           for (pair p : r.pairs) {
@@ -511,5 +522,8 @@ TEST(fused, pair_blocks_at_every_alignment) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(blocks, fused, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "wide" : "plain"; });
 
 }  // namespace

@@ -1,9 +1,10 @@
 // The sixteen-byte classification of the Shift_JIS readers: the lead bytes of a block against
-// their byte-by-byte definitions, and the pairs' second bytes for every mask of leads against a
-// walk over the block one character after the other.
+// their byte-by-byte definitions, and the pairs' second bytes for every mask of leads (and for
+// 64-byte masks of the wide blocks) against a walk over the block one character after the other.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 
 #include "morvik/ansi_sjis.h"
@@ -58,6 +59,30 @@ std::uint32_t seconds_by_walking(std::uint32_t leads) {
 TEST(pair_blocks, second_bytes_of_every_lead_mask) {
   for (std::uint32_t leads = 0; leads < 0x10000; ++leads) {
     ASSERT_EQ(pair_second_bytes(leads), seconds_by_walking(leads)) << "leads " << std::hex << leads;
+  }
+}
+
+// The wide blocks' 64 bytes: random masks, dense and sparse, and runs of leads across the middle.
+TEST(pair_blocks, second_bytes_of_64_bytes) {
+  auto walked = [](std::uint64_t leads) {
+    std::uint64_t seconds = 0;
+    for (unsigned at = 0; at < 64; at += (leads >> at & 1) ? 2 : 1) {
+      if ((leads >> at & 1) && at + 1 < 64) seconds |= std::uint64_t{1} << (at + 1);
+    }
+    return seconds;
+  };
+  std::mt19937_64 random(9);
+  for (int i = 0; i < 100000; ++i) {
+    std::uint64_t leads = random();
+    if (i % 3 == 1) leads &= random();
+    if (i % 3 == 2) leads |= random();
+    ASSERT_EQ(pair_second_bytes(leads), walked(leads)) << "leads " << std::hex << leads;
+  }
+  for (unsigned from = 0; from < 64; ++from) {
+    for (unsigned to = from; to <= 64; ++to) {
+      const std::uint64_t run = (to == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << to) - 1) & ~((std::uint64_t{1} << from) - 1);
+      ASSERT_EQ(pair_second_bytes(run), walked(run)) << "run " << from << "-" << to;
+    }
   }
 }
 
