@@ -10,14 +10,28 @@
 #include "morvik/fused_sjis.h"
 #include "morvik/fused_utf8.h"
 
+#if defined(MORVIK_WIDE_BLOCKS) && defined(__has_include)
+#if __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#define MORVIK_GLIBC_CPU_FEATURES 1
+#endif
+#endif
+
 namespace morvik {
 
 bool processor_has_wide_blocks() {
-#if defined(MORVIK_WIDE_BLOCKS)
+#if defined(MORVIK_WIDE_BLOCKS) && defined(MORVIK_GLIBC_CPU_FEATURES)
+  // What the C library found at its start: asking again would run libgcc's cpuid probe in every
+  // process, and cpuid is dear on a virtual machine.
+  return CPU_FEATURE_ACTIVE(AVX512F) && CPU_FEATURE_ACTIVE(AVX512BW) && CPU_FEATURE_ACTIVE(AVX512VL) &&
+         CPU_FEATURE_ACTIVE(AVX512_VBMI) && CPU_FEATURE_ACTIVE(AVX512_VBMI2) && CPU_FEATURE_ACTIVE(BMI1) &&
+         CPU_FEATURE_ACTIVE(BMI2) && CPU_FEATURE_ACTIVE(POPCNT);
+#elif defined(MORVIK_WIDE_BLOCKS)
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
          __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
-         __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+         __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+         __builtin_cpu_supports("popcnt");
 #else
   return false;
 #endif
