@@ -152,7 +152,8 @@ struct euc_to_utf8_lanes {
 // would: 7-bit runs as they are, and elsewhere the next 32 characters (all of them start in the
 // block), in two lanes of sixteen. Stops before the first character without an entry, and there
 // and at the end leaves the rest to the step. False where it took nothing. `out` has room for
-// three bytes a byte and 64 more.
+// the kernel's growth over every byte before `stop` (at least one a byte): for a block, 64
+// bytes and more.
 template <class Lanes>
 MORVIK_WIDE_TARGET inline bool lead_byte_run(const char*& from, const char* stop, char*& to) {
   const char* text = from;
