@@ -22,6 +22,9 @@ inline constexpr unsigned sjis_first_ibm_lead = 0xFA;
 extern const std::uint32_t sjis_ibm_euc[3 * 256];
 extern const std::uint32_t euc_pair_utf8[no_pair + 1];
 extern const std::uint16_t euc_pair_sjis[no_pair + 1];
+// For each EUC-JP row (first byte - A1), how many cells from its first have an euc_pair_sjis
+// entry, which there is the row/cell arithmetic's code; 0 past the last row, to 128.
+extern const std::uint8_t euc_sjis_row_ends[128];
 extern const std::uint16_t unicode_block[1024];
 extern const std::uint32_t unicode_codes[];
 extern const std::uint16_t utf8_block[0x4000];

@@ -59,7 +59,9 @@ struct euc_to_sjis_kernel : euc_reading_kernel<euc_to_sjis_kernel>, fused::write
   static constexpr std::size_t growth = 1;
 
   static void put_katakana(unsigned t, char*& out) { *out++ = static_cast<char>(t); }
-  static bool wide_run(const char*&, const char*, char*&) { return false; }
+  static bool wide_run(const char*& text, const char* stop, char*& out) {
+    return wide::lead_byte_run<wide::euc_to_sjis_lanes>(text, stop, out);
+  }
 };
 
 }  // namespace morvik

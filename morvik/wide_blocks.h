@@ -1,14 +1,15 @@
 #pragma once
 // Sixty-four bytes at a time, where the processor has AVX-512 (with VBMI and VBMI2), for the
-// kernels that read Shift_JIS and EUC-JP into UTF-8: 7-bit runs copied a register at a time, and
-// in a mixed block the next 32 characters at once, in lanes of sixteen, each entry looked up in
-// the kernel's own flat table. Nothing here decides an output byte: a block writes the entries
-// the plain kernel step would write, character by character, and stops where that step would
-// stop, so that the step takes over at the same byte. Built only for x86-64; the processor is
-// asked once, and `wide_blocks` can be turned off (the tests hold both forms to the reference
-// chain). The JIS readers' runs of pairs are about a dozen long, too short for the blocks, and
-// the plain EUC-JP to Shift_JIS step was as fast. Reading UTF-8 takes two dependent look-ups a
-// character, which in lanes came out slower than the plain step's loop.
+// kernels that read Shift_JIS and EUC-JP into UTF-8 and EUC-JP into Shift_JIS: 7-bit runs copied
+// a register at a time, and in a mixed block the next 32 characters at once, in lanes of
+// sixteen, each entry looked up in the kernel's own flat table (or, EUC-JP to Shift_JIS, made by
+// the row/cell arithmetic where the table says it holds). Nothing here decides an output byte: a
+// block writes the entries the plain kernel step would write, character by character, and stops
+// where that step would stop, so that the step takes over at the same byte. Built only for
+// x86-64; the processor is asked once, and `wide_blocks` can be turned off (the tests hold both
+// forms to the reference chain). The JIS readers' runs of pairs are about a dozen long, too short
+// for the blocks. Reading UTF-8 takes two dependent look-ups a character, which in lanes came out
+// slower than the plain step's loop.
 #include <cstddef>
 #include <cstdint>
 
@@ -148,6 +149,38 @@ struct euc_to_utf8_lanes {
   }
 };
 
+// EUC-JP to Shift_JIS by the row/cell arithmetic, without a look-up: a pair whose cell lies
+// within flat::euc_sjis_row_ends of its row (where the Shift_JIS code is the arithmetic's),
+// 7-bit bytes, and half-width katakana after 8E as its Shift_JIS byte; nothing for the rest
+// (the rows with gaps among them), which the step takes.
+struct euc_to_sjis_lanes {
+  MORVIK_WIDE_TARGET static std::uint64_t leads(__m512i bytes) { return _mm512_movepi8_mask(bytes); }
+  MORVIK_WIDE_TARGET static __m512i entries(__m128i first_bytes, __m128i next_bytes) {
+    const __m128i rows = _mm_sub_epi8(first_bytes, _mm_set1_epi8(static_cast<char>(0xA1)));
+    const __m128i cells = _mm_sub_epi8(next_bytes, _mm_set1_epi8(static_cast<char>(0xA1)));
+    const __m128i row_ends = _mm512_castsi512_si128(
+        _mm512_permutex2var_epi8(_mm512_loadu_si512(flat::euc_sjis_row_ends), _mm512_castsi128_si512(rows),
+                                 _mm512_loadu_si512(flat::euc_sjis_row_ends + 64)));
+    const __mmask16 pairs = _mm_cmplt_epu8_mask(rows, _mm_set1_epi8(static_cast<char>(flat::euc_side))) &
+                            _mm_cmplt_epu8_mask(cells, row_ends);
+    // The JIS X 0208 bytes, and sjis_to_jisx0208's inverse.
+    const __m512i firsts = _mm512_cvtepu8_epi32(first_bytes);
+    const __m512i seconds = _mm512_cvtepu8_epi32(next_bytes);
+    const __m512i j1 = _mm512_sub_epi32(firsts, lanes_of(0x80));
+    const __m512i j2 = _mm512_sub_epi32(seconds, lanes_of(0x80));
+    const __m512i lead = _mm512_add_epi32(
+        _mm512_srli_epi32(_mm512_add_epi32(j1, lanes_of(1)), 1),
+        _mm512_mask_blend_epi32(_mm512_cmple_epu32_mask(j1, lanes_of(0x5E)), lanes_of(0xB0), lanes_of(0x70)));
+    const __m512i odd_shift = _mm512_mask_blend_epi32(_mm512_cmplt_epu32_mask(j2, lanes_of(0x60)), lanes_of(0x20), lanes_of(0x1F));
+    const __m512i trail = _mm512_add_epi32(
+        j2, _mm512_mask_blend_epi32(_mm512_test_epi32_mask(j1, lanes_of(1)), lanes_of(0x7E), odd_shift));
+    const __m512i pair_entries = _mm512_or_si512(_mm512_or_si512(lead, _mm512_slli_epi32(trail, 8)), lanes_of(0x22000000));
+    __m512i entries = _mm512_mask_mov_epi32(seven_bit_entries(firsts), pairs, pair_entries);
+    const __mmask16 katakana = _mm512_cmpeq_epi32_mask(firsts, lanes_of(0x8E)) & lane_range(seconds, 0xA1, 0x3F);
+    return _mm512_mask_or_epi32(entries, katakana, seconds, lanes_of(0x11000000));
+  }
+};
+
 // From `text` while a block and its next byte lie before `stop`, as the reader's kernel step
 // would: 7-bit runs as they are, and elsewhere the next 32 characters (all of them start in the
 // block), in two lanes of sixteen. Stops before the first character without an entry, and there
@@ -203,6 +236,7 @@ MORVIK_WIDE_TARGET inline bool lead_byte_run(const char*& from, const char* stop
 namespace wide {
 struct sjis_to_utf8_lanes;
 struct euc_to_utf8_lanes;
+struct euc_to_sjis_lanes;
 template <class Lanes>
 inline bool lead_byte_run(const char*&, const char*, char*&) {
   return false;

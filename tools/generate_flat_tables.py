@@ -12,6 +12,8 @@ codecs, the same preferences), so each flat entry is exactly what the reference 
   euc_pair_utf8     EUC-JP pair A1-FE A1-FE -> UTF-8 bytes of euc_to_unicode, row and column
                     byte - 0xA1 (so a JIS X 0208 pair, byte - 0x21); one empty entry after them
   euc_pair_sjis     the same pairs -> unicode_to_sjis of their character (double-byte codes only)
+  euc_sjis_row_ends for each of those rows, how many cells from its first have an euc_pair_sjis
+                    entry (0-94); 0 after row 94, to 128
   unicode_block,    UTF-16 unit -> (unicode_to_euc << 16 | unicode_to_sjis) for characters with a
   unicode_codes     double-byte code on both sides: block unicode_block[unit >> 6], entry
                     unit & 63; blocks are shared, block 0 is empty
@@ -90,6 +92,11 @@ def build(tables):
             euc_pair_sjis.append(code if code > 0xFF else 0)
     euc_pair_utf8.append(0)
     euc_pair_sjis.append(0)
+    euc_sjis_row_ends = []
+    for row in range(94):
+        cells = euc_pair_sjis[row * 94:(row + 1) * 94]
+        euc_sjis_row_ends.append(cells.index(0) if 0 in cells else 94)
+    euc_sjis_row_ends.extend([0] * (128 - 94))
 
     blocks = {(0,) * 64: 0}
     unicode_block = []
@@ -121,6 +128,7 @@ def build(tables):
         "sjis_ibm_euc": sjis_ibm_euc,
         "euc_pair_utf8": euc_pair_utf8,
         "euc_pair_sjis": euc_pair_sjis,
+        "euc_sjis_row_ends": euc_sjis_row_ends,
         "unicode_block": unicode_block,
         "unicode_codes": unicode_codes,
         "utf8_block": utf8_block,
@@ -146,6 +154,7 @@ def render(flat):
         ("std::uint32_t", "sjis_ibm_euc", 8, 8),
         ("std::uint32_t", "euc_pair_utf8", 8, 8),
         ("std::uint16_t", "euc_pair_sjis", 12, 4),
+        ("std::uint8_t", "euc_sjis_row_ends", 16, None),
         ("std::uint16_t", "unicode_block", 16, None),
         ("std::uint32_t", "unicode_codes", 8, 8),
         ("std::uint16_t", "utf8_block", 16, None),

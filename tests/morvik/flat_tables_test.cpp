@@ -152,6 +152,26 @@ TEST(flat_tables, euc_pairs_to_utf8_and_shift_jis) {
   }
 }
 
+// Where a row's Shift_JIS codes are all there from its first cell, the wide blocks write them by
+// the arithmetic: each must be the code whose JIS X 0208 bytes are the row and cell, and the
+// first cell past the end must have none.
+TEST(flat_tables, euc_rows_to_shift_jis_by_arithmetic) {
+  for (unsigned row = 0; row < flat::euc_side; ++row) {
+    const unsigned end = flat::euc_sjis_row_ends[row];
+    ASSERT_LE(end, flat::euc_side);
+    for (unsigned cell = 0; cell < end; ++cell) {
+      const std::uint16_t code = flat::euc_pair_sjis[row * flat::euc_side + cell];
+      ASSERT_NE(code, 0u) << "row " << row + 1 << " cell " << cell + 1;
+      EXPECT_EQ(sjis_to_jisx0208(code >> 8, code & 0xFF), (row + 0x21) << 8 | (cell + 0x21))
+          << "row " << row + 1 << " cell " << cell + 1;
+    }
+    if (end < flat::euc_side) {
+      EXPECT_EQ(flat::euc_pair_sjis[row * flat::euc_side + end], 0u) << "row " << row + 1;
+    }
+  }
+  for (unsigned row = flat::euc_side; row < 128; ++row) EXPECT_EQ(flat::euc_sjis_row_ends[row], 0u);
+}
+
 TEST(flat_tables, euc_katakana_by_arithmetic) {
   for (unsigned byte = 0xA1; byte <= 0xDF; ++byte) {
     const std::uint32_t unit = euc_to_unicode.lookup(static_cast<std::int32_t>(0x8E00 | byte));

@@ -523,6 +523,24 @@ TEST_P(fused, pair_blocks_at_every_alignment) {
   }
 }
 
+// Every two-byte code of the readers that take 64-byte blocks, each inside a run long enough for
+// the blocks (and for the kernel to take small pieces again after the chain), at every place in
+// a block's lanes.
+TEST_P(fused, every_code_inside_long_runs) {
+  for (const pair p : {pair{sjis, utf8}, pair{euc, utf8}, pair{euc, sjis}}) {
+    const std::string common = characters_for(p.from).common;
+    std::string text;
+    for (unsigned code = 0x8000; code <= 0xFFFF; ++code) {
+      for (unsigned i = 0; i < code % 37; ++i) text += i % 3 == 2 ? "a" : common;
+      text += byte(code >> 8) + byte(code & 0xFF);
+      for (unsigned i = 0; i < 50; ++i) text += i % 3 == 2 ? "a" : common;
+    }
+    const std::string fused = translate_text(text, p.from, p.to);
+    const std::string reference = translate_text_by_reference(text, p.from, p.to);
+    EXPECT_TRUE(fused == reference) << pair_name(p) << ": " << first_difference(fused, reference);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(blocks, fused, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "wide" : "plain"; });
 
