@@ -20,6 +20,7 @@
 //   static unsigned ascii_run(const state& s, const char* text);  // 7-bit bytes it passes as they are
 //   static void before_ascii(state& s, char*& out);               // what goes before them
 //   static constexpr bool ascii_runs_from_blocks;                 // see below
+//   static bool wide_run(const char*& text, const char* stop, char*& out);  // wide_blocks.h
 // A step converts one character or a block of at most `fused_lookahead` bytes, or returns false
 // and leaves `text` where the chain is to go on. Unchecked, it may read `fused_lookahead` bytes
 // ahead without looking at `end`; the loop gives it that only where they are left, and passes
@@ -32,6 +33,8 @@
 // pass only their ASCII state's bytes, and stop at escapes and shifts. A kernel whose step takes
 // a 7-bit byte without a branch has runs taken only from eight 7-bit bytes on: in text where
 // short runs and other characters alternate, a branch at every 7-bit byte is mispredicted.
+// Where the processor has them (`wide_blocks`), a kernel's `wide_run` goes first: 64 bytes at a
+// time while it can, stopping where the step would stop (false where it took nothing).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +48,7 @@
 #include "morvik/engine.h"
 #include "morvik/flat_tables.h"
 #include "morvik/jis.h"
+#include "morvik/wide_blocks.h"
 
 namespace morvik {
 
@@ -193,6 +197,7 @@ class fused_engine final : public transcode_engine {
             if (text >= stop) break;
           }
         }
+        if (wide_blocks && Kernel::wide_run(text, stop, out)) continue;
         if (!Kernel::template step<false>(text, stop + fused_lookahead, out, state)) {
           Kernel::give_state(state, chain_);
           return text;
@@ -221,6 +226,8 @@ struct passes_seven_bit {
   }
   template <class State>
   static void before_ascii(State&, char*&) {}
+  // No 64-byte blocks.
+  static bool wide_run(const char*&, const char*, char*&) { return false; }
 };
 
 // For the kernels that carry no state.

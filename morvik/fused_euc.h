@@ -20,9 +20,6 @@ template <class Derived>
 struct euc_reading_kernel : fused::stateless {
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state&) {
-    if constexpr (!Checked) {
-      if (wide_blocks && Derived::wide_run(text, end - fused_lookahead, out)) return true;
-    }
     const unsigned b = byte_value(text[0]);
     if (b < 0x80) {
       *out++ = static_cast<char>(b);

@@ -50,9 +50,6 @@ struct sjis_packed_kernel : fused::stateless {
   // what the lead byte alone says, so that the next step need not wait for the table.
   template <bool Checked>
   static bool step(const char*& text, const char* end, char*& out, state&) {
-    if constexpr (!Checked) {
-      if (wide_blocks && Derived::wide_run(text, end - fused_lookahead, out)) return true;
-    }
     if (end - text >= static_cast<std::ptrdiff_t>(pair_block_reach)) {
       return convert_pair_block<Derived>(text, out, sjis_lead_bits(text));
     }
@@ -133,7 +130,6 @@ struct sjis_to_euc_kernel : sjis_packed_kernel<sjis_to_euc_kernel> {
   using reference = reference_chain<sjis_to_euc_engine>;
   static constexpr std::size_t growth = 2;
 
-  static bool wide_run(const char*&, const char*, char*&) { return false; }
   static std::uint32_t pair_entry(unsigned lead, unsigned second) { return sjis_euc_rows[lead][second]; }
   static std::uint32_t single_entry(unsigned byte) { return sjis_single_euc[byte]; }
 };
