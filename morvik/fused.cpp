@@ -16,7 +16,9 @@
 
 namespace morvik {
 
-bool processor_has_wide_blocks() {
+namespace {
+
+bool ask_processor_for_wide_blocks() {
 #if defined(MORVIK_WIDE_BLOCKS)
   // Three cpuid instructions and the register state the system saves, not libgcc's probe, whose
   // constructor runs a dozen in every process: on a virtual machine each one is dear (1.9 µs).
@@ -33,6 +35,14 @@ bool processor_has_wide_blocks() {
 #else
   return false;
 #endif
+}
+
+}  // namespace
+
+// Asked once a process; the tests and the fuzzer ask again with every case.
+bool processor_has_wide_blocks() {
+  static const bool has = ask_processor_for_wide_blocks();
+  return has;
 }
 
 bool wide_blocks = processor_has_wide_blocks();
