@@ -20,7 +20,8 @@
 //   static unsigned ascii_run(const state& s, const char* text);  // 7-bit bytes it passes as they are
 //   static void before_ascii(state& s, char*& out);               // what goes before them
 //   static constexpr bool ascii_runs_from_blocks;                 // see below
-//   static bool wide_run(const char*& text, const char* stop, char*& out);  // wide_blocks.h
+//   static constexpr bool takes_wide_blocks;  static bool wide_run(const char*& text,
+//       const char* stop, char*& out);             // wide_blocks.h
 // A step converts one character or a block of at most `fused_lookahead` bytes, or returns false
 // and leaves `text` where the chain is to go on. Unchecked, it may read `fused_lookahead` bytes
 // ahead without looking at `end`; the loop gives it that only where they are left, and passes
@@ -170,6 +171,7 @@ class fused_engine final : public transcode_engine {
   // for the last bytes.
   const char* run_steps(const char* text, const char* const end, char*& out, char* const limit) {
     typename Kernel::state state = Kernel::take_state(chain_);
+    const bool wide = Kernel::takes_wide_blocks && wide_blocks_on();
     for (;;) {
       const std::ptrdiff_t ahead = end - text - static_cast<std::ptrdiff_t>(fused_lookahead);
       const std::ptrdiff_t room = (limit - out) / static_cast<std::ptrdiff_t>(Kernel::growth);
@@ -197,7 +199,7 @@ class fused_engine final : public transcode_engine {
             if (text >= stop) break;
           }
         }
-        if (wide_blocks && Kernel::wide_run(text, stop, out)) continue;
+        if (wide && Kernel::wide_run(text, stop, out)) continue;
         if (!Kernel::template step<false>(text, stop + fused_lookahead, out, state)) {
           Kernel::give_state(state, chain_);
           return text;
@@ -227,6 +229,7 @@ struct passes_seven_bit {
   template <class State>
   static void before_ascii(State&, char*&) {}
   // No 64-byte blocks.
+  static constexpr bool takes_wide_blocks = false;
   static bool wide_run(const char*&, const char*, char*&) { return false; }
 };
 

@@ -46,6 +46,7 @@ struct euc_to_utf8_kernel : euc_reading_kernel<euc_to_utf8_kernel>, fused::write
   static constexpr std::size_t growth = 2;  // three bytes for two
 
   static void put_katakana(unsigned t, char*& out) { fused::put_utf8_three(half_width_katakana_unit(t), out); }
+  static constexpr bool takes_wide_blocks = true;
   static bool wide_run(const char*& text, const char* stop, char*& out) {
     return wide::lead_byte_run<wide::euc_to_utf8_lanes>(text, stop, out);
   }
@@ -56,6 +57,7 @@ struct euc_to_sjis_kernel : euc_reading_kernel<euc_to_sjis_kernel>, fused::write
   static constexpr std::size_t growth = 1;
 
   static void put_katakana(unsigned t, char*& out) { *out++ = static_cast<char>(t); }
+  static constexpr bool takes_wide_blocks = true;
   static bool wide_run(const char*& text, const char* stop, char*& out) {
     return wide::lead_byte_run<wide::euc_to_sjis_lanes>(text, stop, out);
   }

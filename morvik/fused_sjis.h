@@ -65,6 +65,7 @@ struct sjis_to_utf8_kernel : sjis_packed_kernel<sjis_to_utf8_kernel> {
   using reference = reference_chain<sjis_to_unicode_engine, unicode_to_utf8_engine>;
   static constexpr std::size_t growth = 3;  // a half-width katakana byte becomes three
 
+  static constexpr bool takes_wide_blocks = true;
   static bool wide_run(const char*& text, const char* stop, char*& out) {
     return wide::lead_byte_run<wide::sjis_to_utf8_lanes>(text, stop, out);
   }

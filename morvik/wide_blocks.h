@@ -24,9 +24,11 @@
 
 namespace morvik {
 
-// Whether the kernels take 64-byte blocks: the processor can, unless a test has turned them off.
+// Whether the kernels may take 64-byte blocks, where the processor has them; the tests turn them
+// off to hold the plain steps to the reference too.
 extern bool wide_blocks;
 bool processor_has_wide_blocks();
+inline bool wide_blocks_on() { return wide_blocks && processor_has_wide_blocks(); }
 
 #if defined(MORVIK_WIDE_BLOCKS)
 namespace wide {
