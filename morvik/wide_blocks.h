@@ -135,18 +135,25 @@ struct sjis_to_utf8_lanes {
   }
 };
 
-// EUC-JP: every high byte leads two, a JIS X 0208 pair (A1-FE twice) through
-// flat::euc_pair_utf8, half-width katakana after 8E (the UTF-8 of the Shift_JIS byte), or
-// nothing the kernel takes.
-struct euc_to_utf8_lanes {
+// What the EUC-JP readers share: every high byte leads two.
+struct euc_lanes {
   MORVIK_WIDE_TARGET static std::uint64_t leads(__m512i bytes) { return _mm512_movepi8_mask(bytes); }
+  // Half-width katakana: 8E and a byte A1-DF.
+  MORVIK_WIDE_TARGET static __mmask16 katakana(__m512i firsts, __m512i seconds) {
+    return _mm512_cmpeq_epi32_mask(firsts, lanes_of(0x8E)) & lane_range(seconds, 0xA1, 0x3F);
+  }
+};
+
+// EUC-JP to UTF-8: a JIS X 0208 pair (A1-FE twice) through flat::euc_pair_utf8, half-width
+// katakana (the UTF-8 of the Shift_JIS byte), or nothing the kernel takes.
+struct euc_to_utf8_lanes : euc_lanes {
   MORVIK_WIDE_TARGET static __m512i entries(__m128i first_bytes, __m128i next_bytes) {
     const __m512i firsts = _mm512_cvtepu8_epi32(first_bytes);
     const __m512i seconds = _mm512_cvtepu8_epi32(next_bytes);
     __m512i entries = _mm512_or_si512(look_up(pair_indices(firsts, seconds, 0xA1), flat::euc_pair_utf8),
                                       seven_bit_entries(firsts));
-    const __mmask16 katakana = _mm512_cmpeq_epi32_mask(firsts, lanes_of(0x8E)) & lane_range(seconds, 0xA1, 0x3F);
-    if (katakana != 0) entries = _mm512_mask_i32gather_epi32(entries, katakana, seconds, flat::sjis_single_utf8, 4);
+    const __mmask16 kana = katakana(firsts, seconds);
+    if (kana != 0) entries = _mm512_mask_i32gather_epi32(entries, kana, seconds, flat::sjis_single_utf8, 4);
     return entries;
   }
 };
@@ -155,8 +162,7 @@ struct euc_to_utf8_lanes {
 // within flat::euc_sjis_row_ends of its row (where the Shift_JIS code is the arithmetic's),
 // 7-bit bytes, and half-width katakana after 8E as its Shift_JIS byte; nothing for the rest
 // (the rows with gaps among them), which the step takes.
-struct euc_to_sjis_lanes {
-  MORVIK_WIDE_TARGET static std::uint64_t leads(__m512i bytes) { return _mm512_movepi8_mask(bytes); }
+struct euc_to_sjis_lanes : euc_lanes {
   MORVIK_WIDE_TARGET static __m512i entries(__m128i first_bytes, __m128i next_bytes) {
     const __m128i rows = _mm_sub_epi8(first_bytes, _mm_set1_epi8(static_cast<char>(0xA1)));
     const __m128i cells = _mm_sub_epi8(next_bytes, _mm_set1_epi8(static_cast<char>(0xA1)));
@@ -178,8 +184,7 @@ struct euc_to_sjis_lanes {
         j2, _mm512_mask_blend_epi32(_mm512_test_epi32_mask(j1, lanes_of(1)), lanes_of(0x7E), odd_shift));
     const __m512i pair_entries = _mm512_or_si512(_mm512_or_si512(lead, _mm512_slli_epi32(trail, 8)), lanes_of(0x22000000));
     __m512i entries = _mm512_mask_mov_epi32(seven_bit_entries(firsts), pairs, pair_entries);
-    const __mmask16 katakana = _mm512_cmpeq_epi32_mask(firsts, lanes_of(0x8E)) & lane_range(seconds, 0xA1, 0x3F);
-    return _mm512_mask_or_epi32(entries, katakana, seconds, lanes_of(0x11000000));
+    return _mm512_mask_or_epi32(entries, katakana(firsts, seconds), seconds, lanes_of(0x11000000));
   }
 };
 
