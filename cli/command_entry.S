@@ -1,0 +1,41 @@
+/* The morvik command's entry point (x86-64 Linux), run before the C library's start.
+
+   The command's code and its tables each fill a 2 MiB window of the binary (morvik_windows.ld).
+   A window that the page cache holds as one 2 MiB folio is mapped with one entry at its first
+   fault; one held in small folios costs a fault and sixteen entries for every 64 KiB a run
+   touches. When the windows are not cached yet (the first run after a boot, or after memory
+   pressure took them), the first fault in them reads the file ahead in small folios, unless the
+   mapping asks for huge pages first: then the kernel reads each window as one folio. So, before
+   anything touches them: if the code window's first page is not in the page cache, advise huge
+   pages for both windows. When it is cached (every later run), the advice is skipped: it would
+   register the process with khugepaged, which costs more than the check.
+
+   This code lies in the first pages of the file, which the kernel has read to start the program,
+   so that reaching it reads nothing ahead. */
+	.section .morvik_entry,"ax",@progbits
+	.globl morvik_entry
+	.type morvik_entry,@function
+morvik_entry:
+	mov %rdx, %r12                        /* _start takes %rdx (the exit function) as the kernel set it */
+	sub $8, %rsp
+	mov $27, %eax                         /* mincore(code window, one page, vector on the stack) */
+	lea __morvik_windows_start(%rip), %rdi
+	mov $4096, %esi
+	mov %rsp, %rdx
+	syscall
+	test %eax, %eax
+	jnz 1f                                /* no answer: leave the mapping as it is */
+	testb $1, (%rsp)
+	jnz 1f                                /* cached: nothing to read */
+	mov $28, %eax                         /* madvise(both windows, MADV_HUGEPAGE) */
+	lea __morvik_windows_start(%rip), %rdi
+	lea __morvik_windows_end(%rip), %rsi
+	sub %rdi, %rsi
+	mov $14, %edx
+	syscall                               /* a kernel without huge pages refuses it: no matter */
+1:	add $8, %rsp
+	mov %r12, %rdx
+	jmp _start
+	.size morvik_entry, .-morvik_entry
+
+	.section .note.GNU-stack,"",@progbits
