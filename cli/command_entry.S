@@ -1,6 +1,6 @@
 /* The morvik command's entry point (x86-64 Linux), run before the C library's start.
 
-   The command's code and its tables each fill a 2 MiB window of the binary (morvik_windows.ld).
+   The command's code and its tables each fill a 2 MiB window of the binary (morvik_layout.ld).
    A window that the page cache holds as one 2 MiB folio is mapped with one entry at its first
    fault; one held in small folios costs a fault and sixteen entries for every 64 KiB a run
    touches. When the windows are not cached yet (the first run after a boot, or after memory
@@ -10,8 +10,8 @@
    pages for both windows. When it is cached (every later run), the advice is skipped: it would
    register the process with khugepaged, which costs more than the check.
 
-   This code lies in the first pages of the file, which the kernel has read to start the program,
-   so that reaching it reads nothing ahead. */
+   This code lies in the file's first page, beside the headers that the kernel read to start the
+   program, so that reaching it reads nothing ahead. */
 	.section .morvik_entry,"ax",@progbits
 	.globl morvik_entry
 	.type morvik_entry,@function

@@ -3,7 +3,7 @@
 # among it, lies close together at the start of the text. Linked as usual, the same functions lie
 # 500 KiB apart. The code and the read-only data each fill a 2 MiB window of the file, at a 2 MiB
 # offset and address, so that a window cached as one folio is mapped with one entry; the entry
-# point lies in the first pages of the file, and .bss starts a page.
+# point lies in the file's first page, and .bss starts a page.
 #   cmake -DCOMMAND=build/native/morvik -DNM=nm -DREADELF=readelf -P check_layout.cmake
 execute_process(COMMAND ${NM} -n ${COMMAND} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
@@ -110,12 +110,13 @@ math(EXPR rest "${data_end} % 4096")
 if(NOT rest EQUAL 0)
   message(FATAL_ERROR "the last page of written data is shared with .bss (file end ${data_end})")
 endif()
-# Where the command has its own entry, it lies in the first pages the kernel reads to start it.
+# Where the command has its own entry, it lies in the file's first page, which the kernel reads to
+# start the program.
 foreach(line IN LISTS lines)
   if(line MATCHES "^([0-9a-f]+) T morvik_entry$")
     math(EXPR entry_symbol "0x${CMAKE_MATCH_1}")
-    if(NOT entry EQUAL entry_symbol OR entry_offset STREQUAL "" OR entry_offset GREATER_EQUAL 16384)
-      message(FATAL_ERROR "the entry point is not morvik_entry in the first 16 KiB of the file")
+    if(NOT entry EQUAL entry_symbol OR entry_offset STREQUAL "" OR entry_offset GREATER_EQUAL 4096)
+      message(FATAL_ERROR "the entry point is not morvik_entry in the first page of the file")
     endif()
   endif()
 endforeach()
