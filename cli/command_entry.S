@@ -6,9 +6,10 @@
    touches. When the windows are not cached yet (the first run after a boot, or after memory
    pressure took them), the first fault in them reads the file ahead in small folios, unless the
    mapping asks for huge pages first: then the kernel reads each window as one folio. So, before
-   anything touches them: if the code window's first page is not in the page cache, advise huge
-   pages for both windows. When it is cached (every later run), the advice is skipped: it would
-   register the process with khugepaged, which costs more than the check.
+   anything touches them: unless the page cache holds the last page of the code window and the
+   first of the data window, advise huge pages for both windows. When it holds them (every later
+   run), the advice is skipped: it would register the process with khugepaged, which costs more
+   than the check.
 
    This code lies in the file's first page, beside the headers that the kernel read to start the
    program, so that reaching it reads nothing ahead. */
@@ -18,15 +19,17 @@
 morvik_entry:
 	mov %rdx, %r12                        /* _start takes %rdx (the exit function) as the kernel set it */
 	sub $8, %rsp
-	mov $27, %eax                         /* mincore(code window, one page, vector on the stack) */
-	lea __morvik_windows_start(%rip), %rdi
-	mov $4096, %esi
+	mov $27, %eax                         /* mincore(the two pages either side of the windows' meeting, */
+	lea __morvik_windows_start+0x200000-4096(%rip), %rdi  /* a vector on the stack) */
+	mov $8192, %esi
 	mov %rsp, %rdx
 	syscall
 	test %eax, %eax
 	jnz 1f                                /* no answer: leave the mapping as it is */
-	testb $1, (%rsp)
-	jnz 1f                                /* cached: nothing to read */
+	movzwl (%rsp), %eax
+	and $0x0101, %eax
+	cmp $0x0101, %eax
+	je 1f                                 /* both cached: nothing to read */
 	mov $28, %eax                         /* madvise(both windows, MADV_HUGEPAGE) */
 	lea __morvik_windows_start(%rip), %rdi
 	lea __morvik_windows_end(%rip), %rsi
