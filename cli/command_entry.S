@@ -19,8 +19,8 @@
 morvik_entry:
 	mov %rdx, %r12                        /* _start takes %rdx (the exit function) as the kernel set it */
 	sub $8, %rsp
-	mov $27, %eax                         /* mincore(the two pages either side of the windows' meeting, */
-	lea __morvik_windows_start+0x200000-4096(%rip), %rdi  /* a vector on the stack) */
+	mov $27, %eax                         /* mincore(the pages either side of the data window's start, */
+	lea __morvik_data_window-4096(%rip), %rdi  /* a vector on the stack) */
 	mov $8192, %esi
 	mov %rsp, %rdx
 	syscall
